@@ -1,0 +1,29 @@
+#include "app/Main.h"
+
+Main::Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog)
+    : m_window(window), MSComm1(comm), CommonDialog1(dialog)
+{
+}
+
+void Main::UploadTextBox_KeyPress(qint16 &keyAscii)
+{
+    // The status box only ever shows what the tool writes into it.
+    keyAscii = 0;
+}
+
+void Main::MSComm1_OnComm()
+{
+    // The port is read only by the receive loop's polling.
+}
+
+void Main::reportPlatformFailure(const QString &what)
+{
+    m_window.messageBox(what, WindowOperations::Buttons::Ok, WindowOperations::Icon::Critical);
+    endProcess(1);
+}
+
+void Main::endProcess(int status)
+{
+    m_processEnded = true;
+    m_window.endProcess(status);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "app/WindowOperations.h"
+#include "serial/SerialPortService.h"
+#include "storage/FileDialogService.h"
+#include "upload/FrameScanner.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The tool's one window object: it holds all of the tool's state and every procedure, each
+// named after its control and event. It works through the window operations, the serial port
+// MSComm1 and the file dialog CommonDialog1, so that all of it runs without a display.
+//
+// The procedures are defined beside the subsystem they belong to: the receive loop in upload/,
+// port discovery in serial/, the configuration file and saving in storage/, start-up and
+// shut-down in app/.
+class Main
+{
+public:
+    static inline const QString kApplicationTitle = QStringLiteral("Brackenfeld");
+    static inline const QString kCableMessage = QStringLiteral("Make sure USB cable is connected");
+
+    Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog);
+
+    // The window's state.
+    QByteArray FrameStart;     // the frame start character, code 2
+    qint16 PortNumber = 0;     // serial port in use; 0 = no port found
+    QString ConfigPath;        // full path of "uploader.cfg"
+    QByteArray FrameEnd;       // the frame end character, code 4
+    qint16 DataSaved = 0;      // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
+    QByteArray UploadData;     // the last decoded upload: what a save writes
+    QString SaveFileName;      // the file name last returned by the file dialog
+
+    // Window events.
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload(qint16 &cancel);
+    void Form_Terminate();
+
+    // Control events.
+    void ClearButton_Click();
+    void SaveButton_Click();
+    void ExitButton_Click();
+    void ComComboBox_Click();
+    void UploadTextBox_KeyPress(qint16 &keyAscii);
+    void MSComm1_OnComm();
+
+    // One poll of the receive loop, run after each dispatch of window events.
+    void pollPort();
+    // Whether the loop may block in its dispatch: only while no character is waiting.
+    bool mayWaitForEvents();
+    // Runs about once a second while a lost or refused port is waited for.
+    void retryPort();
+
+    // Characters received since the last decoded upload, not yet a whole frame.
+    const QByteArray &receivedCharacters() const { return m_received.characters(); }
+
+    // The platform's handling of a failure that no procedure guards: say what failed, then end.
+    void reportPlatformFailure(const QString &what);
+
+private:
+    void BuildComPortList();
+    void LoadConfigFile();
+    void SaveConfigFile();
+
+    void actOnFrame(const DecodedFrame &frame);
+    void openChosenPort();
+    void waitForPort(const QString &reason);
+    bool openStartupPort();
+    void writeUploadFile();
+    void endProcess(int status);
+
+    WindowOperations &m_window;
+    SerialPortService &MSComm1;
+    FileDialogService &CommonDialog1;
+    FrameScanner m_received;
+    bool m_loopRunning = false;
+    bool m_processEnded = false;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+
+// What the tool's procedures ask of the window system: the window, its controls, message boxes,
+// the event dispatch and the end of the process. The Qt window supplies them; tests replace them.
+class WindowOperations
+{
+public:
+    enum class Buttons { Ok, RetryCancel, YesNo };
+    enum class Icon { None, Critical };
+    enum class Answer { Ok, Retry, Cancel, Yes, No };
+
+    virtual ~WindowOperations() = default;
+
+    // Dispatches every pending event. With mayWait, first blocks until at least one arrives.
+    virtual void processEvents(bool mayWait) = 0;
+
+    virtual QString uploadText() const = 0;
+    virtual bool uploadTextStartsWith(const QString &prefix) const = 0;
+    virtual void setUploadText(const QString &text) = 0;
+    // Costs the same however long the text already is.
+    virtual void appendUploadText(const QString &text) = 0;
+
+    virtual bool saveEnabled() const = 0;
+    virtual void setSaveEnabled(bool enabled) = 0;
+
+    // A modal box titled with the application title.
+    virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon) = 0;
+
+    virtual void clearComPorts() = 0;
+    virtual void addComPort(const QString &entry, const QString &toolTip) = 0;
+    virtual int comPortCount() const = 0;
+    // Selects an entry as a pick from the list would, so the combo box's click procedure runs.
+    virtual void selectComPort(int index) = 0;
+    virtual QString comPortText() const = 0;
+    virtual void setComPortText(const QString &text) = 0;
+
+    virtual QString caption() const = 0;
+    virtual void setCaption(const QString &caption) = 0;
+    // Outer size of the window (frame and caption bar included) and of the whole screen, and
+    // the window's position, all in twips (15 to a pixel at 96 dpi).
+    virtual QSizeF outerSizeTwips() const = 0;
+    virtual QSizeF screenSizeTwips() const = 0;
+    virtual void moveTwips(double left, double top) = 0;
+
+    virtual QString programFolder() const = 0;
+
+    // Runs the retry procedure about once a second while active.
+    virtual void setPortRetryActive(bool active) = 0;
+
+    // Ends the process at once. Replaced in tests, where it only records the status.
+    virtual void endProcess(int status) = 0;
+};

@@ -1,0 +1,111 @@
+#include "serial/QtSerialPortService.h"
+
+#include "app/PlatformError.h"
+#include "serial/PortTable.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <limits>
+
+QtSerialPortService::QtSerialPortService(QObject *parent) : QObject(parent)
+{
+    // The read buffer stays unbounded: while a modal box holds up the loop, what arrives is
+    // kept here rather than left to overflow the driver's small buffer.
+    m_port.setReadBufferSize(0);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortService::onError);
+}
+
+void QtSerialPortService::setCommPort(qint16 port)
+{
+    if (m_port.isOpen())
+        throw PlatformError(QStringLiteral("COM %1 is open; the port number cannot change now.")
+                                .arg(m_commPort));
+    m_commPort = port;
+}
+
+void QtSerialPortService::setPortOpen(bool open)
+{
+    if (!open) {
+        m_port.close();
+        return;
+    }
+    if (m_port.isOpen())
+        throw PlatformError(QStringLiteral("COM %1 is already open.").arg(m_commPort));
+    this->open();
+}
+
+void QtSerialPortService::open()
+{
+    const QString path = devicePathForPort(m_commPort);
+    if (path.isEmpty())
+        throw PlatformError(QStringLiteral("COM %1: there is no such port.").arg(m_commPort));
+    if (!QFileInfo::exists(path))
+        throw PlatformError(QStringLiteral("COM %1: %2 does not exist.").arg(m_commPort).arg(path));
+
+    m_port.setPortName(path);
+    m_port.setBaudRate(QSerialPort::Baud19200, QSerialPort::Input);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadOnly)) {
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        throw PlatformError(QStringLiteral("COM %1 (%2): %3").arg(m_commPort).arg(path, reason));
+    }
+    m_deviceLost = false;
+}
+
+qint16 QtSerialPortService::InBufferCount()
+{
+    const qint64 waiting = m_salvaged.size() + (m_port.isOpen() ? m_port.bytesAvailable() : 0);
+    return static_cast<qint16>(std::min<qint64>(waiting, std::numeric_limits<qint16>::max()));
+}
+
+QByteArray QtSerialPortService::Input()
+{
+    QByteArray characters = std::exchange(m_salvaged, {});
+    if (m_port.isOpen())
+        characters.append(m_port.readAll());
+    return characters;
+}
+
+bool QtSerialPortService::takeDeviceLoss()
+{
+    return std::exchange(m_deviceLost, false);
+}
+
+void QtSerialPortService::onError(QSerialPort::SerialPortError error)
+{
+    // A pulled cable shows as ResourceError, or on some systems as a storm of ReadErrors with the
+    // port still open. Both mean the device is gone: keep what it sent, then close, which also
+    // ends the storm. The user is told later, from the receive loop, never from in here.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (!m_port.isOpen())
+        return;
+    m_salvaged.append(m_port.readAll());
+    m_port.close();
+    m_port.clearError();
+    m_deviceLost = true;
+}
+
+QString QtSerialPortService::describePort(qint16 port) const
+{
+    const QString path = devicePathForPort(port);
+    const QString device = QFileInfo(path).canonicalFilePath();
+    const auto ports = QSerialPortInfo::availablePorts();
+    const auto info = std::find_if(ports.begin(), ports.end(), [&](const QSerialPortInfo &p) {
+        return p.systemLocation() == device || p.systemLocation() == path;
+    });
+    QStringList parts{path};
+    if (info != ports.end()) {
+        for (const QString &detail : {info->description(), info->manufacturer()}) {
+            if (!detail.isEmpty())
+                parts << detail;
+        }
+    }
+    return parts.join(QStringLiteral(" - "));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What the tool asks of its serial port, under the serial component's own names. The line
+// settings are fixed: 19200 baud, 8 data bits, no parity, 1 stop bit, receive only.
+// Failing operations throw PlatformError.
+class SerialPortService
+{
+public:
+    virtual ~SerialPortService() = default;
+
+    // Selects the port that the next open uses; only while the port is closed.
+    virtual void setCommPort(qint16 port) = 0;
+    virtual qint16 CommPort() const = 0;
+
+    virtual bool PortOpen() const = 0;
+    // true opens port CommPort (throws when it cannot, leaving the port closed); false closes it.
+    virtual void setPortOpen(bool open) = 0;
+
+    // Characters waiting to be read, at most 32767 however many there are.
+    virtual qint16 InBufferCount() = 0;
+    // Every character waiting, each received byte one character; they are removed.
+    virtual QByteArray Input() = 0;
+
+    // True once after the open device went away (cable pulled, hang-up, read error). The port
+    // is closed by then, and what it had received is still waiting for Input().
+    virtual bool takeDeviceLoss() = 0;
+
+    // A line naming the device behind a port number, for the port list's tooltips.
+    virtual QString describePort(qint16 port) const = 0;
+};

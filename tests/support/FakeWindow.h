@@ -1,0 +1,119 @@
+#pragma once
+
+#include "app/WindowOperations.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// A window that records what the tool showed: every status text, every message box, the port
+// list. Message boxes answer from a queue; a dispatch runs the next scripted user action.
+class FakeWindow : public WindowOperations
+{
+public:
+    struct Box
+    {
+        QString text;
+        Buttons buttons;
+        Icon icon;
+    };
+
+    QString text;
+    QStringList textHistory;   // every text the status box showed, in order
+    bool save = true;
+    QList<Box> boxes;
+    QList<Answer> answers;     // answers to the next boxes; OK/No/Cancel when empty
+    QStringList entries;
+    QStringList toolTips;
+    int selected = -1;
+    QString comboText;
+    QString windowCaption = QStringLiteral("Corvallen Brindlow Brackenfeld");
+    QSizeF outerSize{6375, 5820};
+    QSizeF screenSize{28800, 16200};
+    double left = -1;
+    double top = -1;
+    QString folder = QStringLiteral("/opt/brackenfeld");
+    bool retryActive = false;
+    QList<int> endedWith;
+    // User actions run one per dispatch; the combo box click is routed to onComboClick.
+    QList<std::function<void()>> actions;
+    QList<bool> waits;         // the mayWait of every dispatch
+    std::function<void()> onComboClick;
+
+    void processEvents(bool mayWait) override
+    {
+        waits << mayWait;
+        if (!actions.isEmpty())
+            actions.takeFirst()();
+    }
+    QString uploadText() const override { return text; }
+    bool uploadTextStartsWith(const QString &prefix) const override
+    {
+        return text.startsWith(prefix);
+    }
+    void setUploadText(const QString &newText) override
+    {
+        text = newText;
+        textHistory << text;
+    }
+    void appendUploadText(const QString &more) override { setUploadText(text + more); }
+    bool saveEnabled() const override { return save; }
+    void setSaveEnabled(bool enabled) override { save = enabled; }
+    Answer messageBox(const QString &boxText, Buttons buttons, Icon icon) override
+    {
+        boxes << Box{boxText, buttons, icon};
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        switch (buttons) {
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::RetryCancel:
+            return Answer::Cancel;
+        case Buttons::YesNo:
+            return Answer::No;
+        }
+        return Answer::Ok;
+    }
+    void clearComPorts() override
+    {
+        entries.clear();
+        toolTips.clear();
+        selected = -1;
+    }
+    void addComPort(const QString &entry, const QString &toolTip) override
+    {
+        entries << entry;
+        toolTips << toolTip;
+    }
+    int comPortCount() const override { return entries.size(); }
+    void selectComPort(int index) override
+    {
+        selected = index;
+        comboText = entries.value(index);
+        if (onComboClick)
+            onComboClick();
+    }
+    QString comPortText() const override { return comboText; }
+    void setComPortText(const QString &newText) override { comboText = newText; }
+    QString caption() const override { return windowCaption; }
+    void setCaption(const QString &newCaption) override { windowCaption = newCaption; }
+    QSizeF outerSizeTwips() const override { return outerSize; }
+    QSizeF screenSizeTwips() const override { return screenSize; }
+    void moveTwips(double newLeft, double newTop) override
+    {
+        left = newLeft;
+        top = newTop;
+    }
+    QString programFolder() const override { return folder; }
+    void setPortRetryActive(bool active) override { retryActive = active; }
+    void endProcess(int status) override { endedWith << status; }
+
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const Box &box : boxes)
+            texts << box.text;
+        return texts;
+    }
+};

@@ -1,0 +1,297 @@
+#include "app/Main.h"
+#include "support/FakeFileDialog.h"
+#include "support/FakeSerialPort.h"
+#include "support/FakeWindow.h"
+
+#include <QTest>
+
+namespace {
+
+const QString kUploading = QStringLiteral("UPLOADING");
+const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
+const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
+
+QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
+{
+    return "\x02" + payload + checksumField + "\x04";
+}
+
+const QByteArray kAbc = frame("abc", "00296");
+const QByteArray kTable = frame("1,2\r3,4\r", "00318");
+
+// The tool after start-up: marks set, upload reset, COM 3 open.
+struct Tool
+{
+    FakeWindow window;
+    FakeSerialPort port;
+    FakeFileDialog dialog;
+    Main main{window, port, dialog};
+
+    Tool()
+    {
+        main.FrameStart = "\x02";
+        main.FrameEnd = "\x04";
+        main.ClearButton_Click();
+        window.textHistory.clear();
+        port.present = {3};
+        port.setCommPort(3);
+        port.setPortOpen(true);
+    }
+
+    // Each read is found by one poll.
+    void receive(const QList<QByteArray> &reads)
+    {
+        for (const QByteArray &read : reads) {
+            port.reads << read;
+            main.pollPort();
+        }
+    }
+};
+
+} // namespace
+
+class TestReceiveLoop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statusFollowsThePolls_data();
+    void statusFollowsThePolls();
+    void pollWithNothingWaitingChangesNothing();
+    void dotsExtendAProgressLineAlreadyShown();
+    void completedUploadEnablesSave();
+    void charactersAfterACompletedUploadNeverReachTheSave();
+    void aStartMarkInsideTheDecodedTextIsData();
+    void checksumErrorDiscardsOnlyWhatFollowedTheLastUpload();
+    void checksumErrorWithoutAnEarlierUploadDiscardsEverything();
+    void clearDuringAnUploadDiscardsItsBeginning();
+    void clearAfterAnUploadResetsEverything();
+    void twoFramesInOneReadLeaveTheSecond();
+    void loopWaitsOnlyWhileNothingIsWaiting();
+    void lostDeviceIsReportedOnceAndRetriedQuietly();
+    void refusedPortChoiceKeepsTheToolRunning();
+    void statusBoxDropsEveryTypedCharacter();
+};
+
+void TestReceiveLoop::statusFollowsThePolls_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::addColumn<QStringList>("statuses");
+
+    QTest::newRow("one read") << QList<QByteArray>{kTable} << QStringList{kUploading, kComplete};
+    QTest::newRow("four reads") << QList<QByteArray>{kTable.left(3), kTable.mid(3, 4),
+                                                     kTable.mid(7, 4), kTable.mid(11)}
+                                << QStringList{kUploading, kUploading + ".", kUploading + "..",
+                                               kUploading + "...", kComplete};
+    QTest::newRow("line noise") << QList<QByteArray>{"abc", "\x04\r", "12"}
+                                << QStringList{kUploading, kUploading + ".", kUploading + ".."};
+    QTest::newRow("after a completed upload") << QList<QByteArray>{kAbc, "x", "y"}
+                                              << QStringList{kUploading, kComplete, kUploading,
+                                                             kUploading + "."};
+}
+
+void TestReceiveLoop::statusFollowsThePolls()
+{
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(QStringList, statuses);
+
+    Tool tool;
+    tool.receive(reads);
+    QCOMPARE(tool.window.textHistory, statuses);
+    QVERIFY(tool.window.boxes.isEmpty());
+}
+
+void TestReceiveLoop::pollWithNothingWaitingChangesNothing()
+{
+    Tool tool;
+    tool.window.text = QStringLiteral("UPLOADING..");
+    tool.main.pollPort();
+    QCOMPARE(tool.window.text, QStringLiteral("UPLOADING.."));
+    QVERIFY(tool.window.textHistory.isEmpty());
+    QCOMPARE(tool.main.DataSaved, qint16(1));
+}
+
+void TestReceiveLoop::dotsExtendAProgressLineAlreadyShown()
+{
+    Tool tool;
+    tool.window.text = QStringLiteral("UPLOADING..");
+    tool.receive({"x"});
+    QCOMPARE(tool.window.text, QStringLiteral("UPLOADING..."));
+
+    tool.window.text = QStringLiteral("uploading");
+    tool.receive({"x"});
+    QCOMPARE(tool.window.text, kUploading);
+}
+
+void TestReceiveLoop::completedUploadEnablesSave()
+{
+    Tool tool;
+    QVERIFY(!tool.window.save);
+    tool.receive({kTable});
+    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QVERIFY(tool.window.save);
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+}
+
+void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
+{
+    Tool tool;
+    tool.receive({kTable, "\x02" "5,6\r0"});
+    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02" "5,6\r0"));
+    QCOMPARE(tool.window.text, kUploading);
+    QVERIFY(tool.window.save);
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+}
+
+void TestReceiveLoop::aStartMarkInsideTheDecodedTextIsData()
+{
+    Tool tool;
+    tool.receive({frame("a\x02" "b", "00199"), "0123\x04"});
+    QCOMPARE(tool.main.UploadData, QByteArray("a\x02" "b"));
+    QCOMPARE(tool.window.text, kUploading);
+    QVERIFY(tool.window.boxes.isEmpty());
+}
+
+void TestReceiveLoop::checksumErrorDiscardsOnlyWhatFollowedTheLastUpload()
+{
+    Tool tool;
+    tool.receive({kTable, frame("abc", "00297")});
+    QCOMPARE(tool.window.boxes.size(), 1);
+    QCOMPARE(tool.window.boxes[0].text, kChecksumError);
+    QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::Ok);
+    QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::Critical);
+    QCOMPARE(tool.window.text, QString());
+    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QVERIFY(tool.main.receivedCharacters().isEmpty());
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+    QVERIFY(tool.window.save);
+}
+
+void TestReceiveLoop::checksumErrorWithoutAnEarlierUploadDiscardsEverything()
+{
+    Tool tool;
+    tool.receive({"noise" + frame("abc", "00295")});
+    QCOMPARE(tool.window.boxTexts(), QStringList{kChecksumError});
+    QVERIFY(tool.main.UploadData.isEmpty());
+    QVERIFY(tool.main.receivedCharacters().isEmpty());
+    QCOMPARE(tool.main.DataSaved, qint16(1));
+    QVERIFY(!tool.window.save);
+
+    tool.receive({kAbc});
+    QCOMPARE(tool.main.UploadData, QByteArray("abc"));
+}
+
+void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
+{
+    Tool tool;
+    tool.receive({kTable.left(6)});
+    tool.main.ClearButton_Click();
+    tool.receive({kTable.mid(6)});
+    QCOMPARE(tool.window.text, kUploading);
+    QVERIFY(tool.main.UploadData.isEmpty());
+
+    tool.receive({kAbc});
+    QCOMPARE(tool.window.text, kComplete);
+    QCOMPARE(tool.main.UploadData, QByteArray("abc"));
+}
+
+void TestReceiveLoop::clearAfterAnUploadResetsEverything()
+{
+    Tool tool;
+    tool.receive({kAbc, "\x02partial"});
+    tool.main.ClearButton_Click();
+    QCOMPARE(tool.main.DataSaved, qint16(1));
+    QVERIFY(tool.main.UploadData.isEmpty());
+    QVERIFY(tool.main.receivedCharacters().isEmpty());
+    QCOMPARE(tool.window.text, QString());
+    QVERIFY(!tool.window.save);
+    QVERIFY(tool.port.PortOpen());
+}
+
+void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
+{
+    Tool tool;
+    tool.receive({kAbc + "\r\n" + kTable + "\r\n"});
+    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.window.text, kComplete);
+    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\r\n"));
+}
+
+void TestReceiveLoop::loopWaitsOnlyWhileNothingIsWaiting()
+{
+    Tool tool;
+    QVERIFY(tool.main.mayWaitForEvents());
+    tool.port.reads << "x";
+    QVERIFY(!tool.main.mayWaitForEvents());
+    tool.port.setPortOpen(false);
+    tool.port.reads.clear();
+    QVERIFY(tool.main.mayWaitForEvents());
+}
+
+void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
+{
+    Tool tool;
+    tool.receive({kTable.left(5)});
+    tool.port.pullCable();
+    tool.main.pollPort();
+    tool.main.pollPort();
+    QCOMPARE(tool.window.boxes.size(), 1);
+    QVERIFY(tool.window.boxes[0].text.startsWith(QStringLiteral("Make sure USB cable is connected\n")));
+    QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::Ok);
+    QVERIFY(tool.window.retryActive);
+
+    tool.main.retryPort();
+    QVERIFY(tool.window.retryActive);
+    QCOMPARE(tool.window.boxes.size(), 1);
+
+    tool.port.present << 3;
+    tool.main.retryPort();
+    QVERIFY(!tool.window.retryActive);
+    QVERIFY(tool.port.PortOpen());
+    QCOMPARE(tool.port.CommPort(), qint16(3));
+
+    tool.receive({kTable.mid(5)});
+    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+}
+
+void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
+{
+    Tool tool;
+    tool.receive({kAbc, "\x02" "1,"});
+    tool.window.entries = QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 12")};
+    tool.window.comboText = QStringLiteral("COM 12");
+    tool.main.ComComboBox_Click();
+
+    QCOMPARE(tool.window.boxes.size(), 1);
+    QCOMPARE(tool.window.boxes[0].text.section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Make sure USB cable is connected"));
+    QVERIFY(tool.window.boxes[0].text.contains(QStringLiteral("COM 12")));
+    QCOMPARE(tool.main.PortNumber, qint16(12));
+    QCOMPARE(tool.port.CommPort(), qint16(12));
+    QVERIFY(!tool.port.PortOpen());
+    QCOMPARE(tool.main.UploadData, QByteArray("abc"));
+    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02" "1,"));
+    tool.main.pollPort();
+    QCOMPARE(tool.window.text, kUploading);
+
+    // Picking a port that opens ends the waiting.
+    tool.window.comboText = QStringLiteral("COM 3");
+    tool.main.ComComboBox_Click();
+    QVERIFY(!tool.window.retryActive);
+    QVERIFY(tool.port.PortOpen());
+    QCOMPARE(tool.main.PortNumber, qint16(3));
+}
+
+void TestReceiveLoop::statusBoxDropsEveryTypedCharacter()
+{
+    Tool tool;
+    for (qint16 key : {qint16('a'), qint16(' '), qint16(8), qint16(13), qint16(22)}) {
+        qint16 code = key;
+        tool.main.UploadTextBox_KeyPress(code);
+        QCOMPARE(code, qint16(0));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestReceiveLoop)
+#include "tst_receiveloop.moc"

@@ -1,0 +1,75 @@
+#include "app/Main.h"
+
+namespace {
+
+const QString kUploading = QStringLiteral("UPLOADING");
+const QString kUploadComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
+const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
+
+} // namespace
+
+void Main::Form_Activate()
+{
+    // Every activation after the first finds the loop already running further up the stack.
+    if (m_loopRunning)
+        return;
+    m_loopRunning = true;
+    while (!m_processEnded) {
+        m_window.processEvents(mayWaitForEvents());
+        pollPort();
+    }
+}
+
+bool Main::mayWaitForEvents()
+{
+    return MSComm1.InBufferCount() <= 0;
+}
+
+void Main::pollPort()
+{
+    if (MSComm1.takeDeviceLoss())
+        waitForPort(QStringLiteral("The device of COM %1 went away.").arg(MSComm1.CommPort()));
+
+    if (MSComm1.InBufferCount() <= 0)
+        return;
+
+    // The status text is the memory of a progress line being extended: one more dot for every
+    // poll that found characters.
+    if (!m_window.uploadTextStartsWith(kUploading))
+        m_window.setUploadText(kUploading);
+    else
+        m_window.appendUploadText(QStringLiteral("."));
+
+    m_received.append(MSComm1.Input());
+    for (;;) {
+        const DecodedFrame frame = m_received.takeFrame(FrameStart, FrameEnd);
+        if (frame.outcome == FrameOutcome::Incomplete)
+            return;
+        actOnFrame(frame);
+    }
+}
+
+void Main::actOnFrame(const DecodedFrame &frame)
+{
+    if (frame.outcome == FrameOutcome::Decoded) {
+        UploadData = frame.text;
+        m_window.setUploadText(kUploadComplete);
+        m_window.setSaveEnabled(true);
+        DataSaved = 0;
+        return;
+    }
+    // A damaged frame costs only its own characters: the last decoded upload, saved or not,
+    // stays what a save writes.
+    m_window.setUploadText(QString());
+    m_window.messageBox(kChecksumError, WindowOperations::Buttons::Ok,
+                        WindowOperations::Icon::Critical);
+}
+
+void Main::ClearButton_Click()
+{
+    DataSaved = 1;
+    UploadData.clear();
+    m_received.clear();
+    m_window.setUploadText(QString());
+    m_window.setSaveEnabled(false);
+}

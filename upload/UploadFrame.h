@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// An upload frame as the instrument sends it:
+//   start mark (code 2) | payload | checksum, five decimal digits | end mark (code 4)
+// The payload is comma-separated text, each line ended by a carriage return. The checksum is
+// 2 plus the codes of the payload's bytes, modulo 65536.
+
+enum class FrameOutcome { Incomplete, ChecksumError, Decoded };
+
+struct DecodedFrame
+{
+    FrameOutcome outcome = FrameOutcome::Incomplete;
+    // The tab-separated text with CR LF line ends; only for Decoded.
+    QByteArray text;
+    // Index just past the frame's end mark; only when the outcome is not Incomplete.
+    qsizetype frameEnd = 0;
+};
+
+// Finds the first frame in the buffer and verifies and decodes it. Bytes before the start mark
+// are not part of it. The marks are one-character texts; every byte is one character.
+DecodedFrame DecodeUploadFrame(QByteArrayView buffer, QByteArrayView frameStart,
+                               QByteArrayView frameEnd);
+
+// Verifies and decodes the frame whose marks stand at the indexes start and end of the buffer.
+DecodedFrame decodeFrameBetween(QByteArrayView buffer, qsizetype start, qsizetype end);
+
+// Index of the first mark character at or after from, or -1.
+qsizetype findMark(QByteArrayView buffer, QByteArrayView mark, qsizetype from);
+
+// The checksum the instrument writes for a payload.
+quint16 uploadChecksum(QByteArrayView payload);

@@ -2,8 +2,7 @@
 
 Main::Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog)
     : m_window(window), MSComm1(comm), CommonDialog1(dialog)
-{
-}
+{}
 
 void Main::UploadTextBox_KeyPress(qint16 &keyAscii)
 {
@@ -20,6 +19,12 @@ void Main::reportPlatformFailure(const QString &what)
 {
     m_window.messageBox(what, WindowOperations::Buttons::Ok, WindowOperations::Icon::Critical);
     endProcess(1);
+}
+
+void Main::closePort()
+{
+    if (MSComm1.PortOpen())
+        MSComm1.setPortOpen(false);
 }
 
 void Main::endProcess(int status)

@@ -24,13 +24,13 @@ public:
     Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog);
 
     // The window's state.
-    QByteArray FrameStart;     // the frame start character, code 2
-    qint16 PortNumber = 0;     // serial port in use; 0 = no port found
-    QString ConfigPath;        // full path of "uploader.cfg"
-    QByteArray FrameEnd;       // the frame end character, code 4
-    qint16 DataSaved = 0;      // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
-    QByteArray UploadData;     // the last decoded upload: what a save writes
-    QString SaveFileName;      // the file name last returned by the file dialog
+    QByteArray FrameStart; // the frame start character, code 2
+    qint16 PortNumber = 0; // serial port in use; 0 = no port found
+    QString ConfigPath;    // full path of "uploader.cfg"
+    QByteArray FrameEnd;   // the frame end character, code 4
+    qint16 DataSaved = 0;  // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
+    QByteArray UploadData; // the last decoded upload: what a save writes
+    QString SaveFileName;  // the file name last returned by the file dialog
 
     // Window events.
     void Form_Load();
@@ -67,8 +67,9 @@ private:
     void actOnFrame(const DecodedFrame &frame);
     void openChosenPort();
     void waitForPort(const QString &reason);
+    // The guarded open of start-up: true once open, or once the user gave up and the process ended.
     bool openStartupPort();
-    void writeUploadFile();
+    void closePort();
     void endProcess(int status);
 
     WindowOperations &m_window;

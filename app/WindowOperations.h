@@ -8,9 +8,25 @@
 class WindowOperations
 {
 public:
-    enum class Buttons { Ok, RetryCancel, YesNo };
-    enum class Icon { None, Critical };
-    enum class Answer { Ok, Retry, Cancel, Yes, No };
+    enum class Buttons
+    {
+        Ok,
+        RetryCancel,
+        YesNo
+    };
+    enum class Icon
+    {
+        None,
+        Critical
+    };
+    enum class Answer
+    {
+        Ok,
+        Retry,
+        Cancel,
+        Yes,
+        No
+    };
 
     virtual ~WindowOperations() = default;
 

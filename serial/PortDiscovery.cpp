@@ -22,12 +22,6 @@ void closeQuietly(SerialPortService &port)
     }
 }
 
-void closeIfOpen(SerialPortService &port)
-{
-    if (port.PortOpen())
-        port.setPortOpen(false);
-}
-
 // "COM 12" => 12, " COM 3 " => 3
 qint16 portNumberOfEntry(const QString &text)
 {
@@ -78,10 +72,10 @@ void Main::BuildComPortList()
 void Main::ComComboBox_Click()
 {
     m_window.setPortRetryActive(false);
-    closeIfOpen(MSComm1);
+    closePort();
     PortNumber = portNumberOfEntry(m_window.comPortText());
     MSComm1.setCommPort(PortNumber);
-    closeIfOpen(MSComm1);
+    closePort();
     openChosenPort();
 }
 

@@ -23,10 +23,11 @@ QString devicePathForPort(qint16 port)
     QString folder = qEnvironmentVariable("BRACKENFELD_DEVICE_DIR");
     if (folder.isEmpty())
         folder = QStringLiteral("/dev");
+    // Absolute: QSerialPort reads a relative name as one under /dev.
     for (const Range &range : kTable) {
         if (port <= range.last)
-            return QDir(folder).filePath(QLatin1String(range.device) +
-                                         QString::number(port - range.first));
+            return QDir(folder).absoluteFilePath(QLatin1String(range.device) +
+                                                 QString::number(port - range.first));
     }
     return {};
 #endif

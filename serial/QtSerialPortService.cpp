@@ -45,7 +45,9 @@ void QtSerialPortService::open()
         throw PlatformError(QStringLiteral("COM %1: %2 does not exist.").arg(m_commPort).arg(path));
 
     m_port.setPortName(path);
-    m_port.setBaudRate(QSerialPort::Baud19200, QSerialPort::Input);
+    // Both directions: Linux keeps one line speed, which the output speed (9600 by default)
+    // would otherwise set.
+    m_port.setBaudRate(QSerialPort::Baud19200);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);

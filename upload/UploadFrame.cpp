@@ -29,7 +29,10 @@ QByteArray tabSeparated(QByteArrayView payload)
         if (cr)
             *out++ = '\n';
     }
-    std::replace(text.begin(), text.end(), ',', '\t');
+    // Every byte is written, comma or not: std::replace's store only on a match mispredicts on
+    // every field of a comma-dense payload, and the unconditional select vectorizes.
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c == ',' ? '\t' : c; });
     return text;
 }
 
@@ -45,11 +48,12 @@ qsizetype findMark(QByteArrayView buffer, QByteArrayView mark, qsizetype from)
 
 quint16 uploadChecksum(QByteArrayView payload)
 {
-    // Summing wide and wrapping once gives the same low 16 bits as wrapping after every byte.
-    std::uint64_t sum = 2;
+    // Wrapping after every byte gives the same low 16 bits as summing wide and wrapping once,
+    // and a 16-bit sum vectorizes four times wider than a 64-bit one.
+    quint16 sum = 2;
     for (const char c : payload)
         sum += static_cast<unsigned char>(c);
-    return static_cast<quint16>(sum % 65536);
+    return sum;
 }
 
 DecodedFrame decodeFrameBetween(QByteArrayView buffer, qsizetype start, qsizetype end)

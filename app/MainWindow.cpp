@@ -1,0 +1,308 @@
+#include "app/MainWindow.h"
+
+#include "app/PlatformError.h"
+#include "app/StatusBox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+constexpr int kRetryIntervalMs = 1000;
+
+QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
+{
+    // The designed family first, then families drawn to the same widths; where none is
+    // installed, the style hint picks the nearest regular one.
+    QFont font;
+    font.setFamilies(families);
+    font.setStyleHint(fallback);
+    font.setPixelSize(13);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace
+
+MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
+    : QWidget(parent), m_dialog(this), m_main(*this, m_comm, m_dialog),
+      m_endProcess(std::move(endProcess))
+{
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(QStringLiteral("Corvallen Brindlow Brackenfeld"));
+    setFont(designedFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                          QStringLiteral("Liberation Sans"), QStringLiteral("Arial")},
+                         QFont::SansSerif));
+    setFixedSize(417, 353);
+    m_retryTimer.setInterval(kRetryIntervalMs);
+    createControls();
+    connectEvents();
+}
+
+void MainWindow::createControls()
+{
+    m_comboBox = new QComboBox(this);
+    m_comboBox->setObjectName(QStringLiteral("ComComboBox"));
+    m_comboBox->setEditable(true);
+    m_comboBox->setInsertPolicy(QComboBox::NoInsert);
+    m_comboBox->setGeometry(68, 324, 81, 24);
+    m_comboBox->lineEdit()->installEventFilter(this);
+
+    m_clearButton = new QPushButton(QStringLiteral("Clear"), this);
+    m_clearButton->setObjectName(QStringLiteral("ClearButton"));
+    m_clearButton->setGeometry(164, 320, 73, 29);
+
+    m_saveButton = new QPushButton(QStringLiteral("Save"), this);
+    m_saveButton->setObjectName(QStringLiteral("SaveButton"));
+    m_saveButton->setGeometry(252, 320, 73, 29);
+
+    m_statusBox = new StatusBox(this);
+    m_statusBox->setObjectName(QStringLiteral("UploadTextBox"));
+    m_statusBox->setFont(
+        designedFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("Cousine")},
+                     QFont::TypeWriter));
+    m_statusBox->setGeometry(4, 4, 409, 309);
+
+    m_label = new QLabel(QStringLiteral("COM Port"), this);
+    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setGeometry(4, 328, 57, 17);
+
+    m_exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    m_exitButton->setObjectName(QStringLiteral("ExitButton"));
+    m_exitButton->setGeometry(340, 320, 73, 29);
+
+    for (QPushButton *button : {m_clearButton, m_saveButton, m_exitButton}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    setTabOrder(m_comboBox, m_clearButton);
+    setTabOrder(m_clearButton, m_saveButton);
+    setTabOrder(m_saveButton, m_statusBox);
+    setTabOrder(m_statusBox, m_exitButton);
+    m_comboBox->setFocus();
+}
+
+void MainWindow::connectEvents()
+{
+    connect(m_clearButton, &QPushButton::clicked, this,
+            [this] { route([this] { m_main.ClearButton_Click(); }); });
+    connect(m_saveButton, &QPushButton::clicked, this,
+            [this] { route([this] { m_main.SaveButton_Click(); }); });
+    connect(m_exitButton, &QPushButton::clicked, this,
+            [this] { route([this] { m_main.ExitButton_Click(); }); });
+    connect(m_comboBox, &QComboBox::activated, this,
+            [this] { route([this] { m_main.ComComboBox_Click(); }); });
+    m_statusBox->setKeyPressProcedure(
+        [this](qint16 &keyAscii) { m_main.UploadTextBox_KeyPress(keyAscii); });
+    connect(&m_retryTimer, &QTimer::timeout, this,
+            [this] { route([this] { m_main.retryPort(); }); });
+}
+
+void MainWindow::route(const std::function<void()> &procedure)
+{
+    try {
+        procedure();
+    } catch (const PlatformError &error) {
+        m_main.reportPlatformFailure(error.message());
+    }
+}
+
+void MainWindow::load()
+{
+    route([this] { m_main.Form_Load(); });
+}
+
+void MainWindow::runActivated()
+{
+    // The receive loop runs from the window's activation. It is started from here, outside any
+    // event dispatch, because Qt delivers no repaints to a loop nested inside one. A window
+    // manager that shows the window without activating it still gets a running tool.
+    while (!isActiveWindow() && !(windowHandle() && windowHandle()->isExposed()))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    route([this] { m_main.Form_Activate(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    qint16 cancel = 0;
+    route([this, &cancel] { m_main.Form_Unload(cancel); });
+    event->setAccepted(cancel == 0);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the combo box's text field would pick the entry whose text was typed; typing
+    // there must not open a port.
+    if (watched == m_comboBox->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::processEvents(bool mayWait)
+{
+    QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents;
+    if (mayWait)
+        flags |= QEventLoop::WaitForMoreEvents;
+    QCoreApplication::processEvents(flags);
+}
+
+QString MainWindow::uploadText() const
+{
+    return m_statusBox->toPlainText();
+}
+
+bool MainWindow::uploadTextStartsWith(const QString &prefix) const
+{
+    return m_statusBox->textStartsWith(prefix);
+}
+
+void MainWindow::setUploadText(const QString &text)
+{
+    m_statusBox->setPlainText(text);
+}
+
+void MainWindow::appendUploadText(const QString &text)
+{
+    m_statusBox->appendText(text);
+}
+
+bool MainWindow::saveEnabled() const
+{
+    return m_saveButton->isEnabled();
+}
+
+void MainWindow::setSaveEnabled(bool enabled)
+{
+    m_saveButton->setEnabled(enabled);
+}
+
+WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons buttons, Icon icon)
+{
+    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    Main::kApplicationTitle, text, QMessageBox::NoButton, this);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::RetryCancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Retry:
+        return Answer::Retry;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+}
+
+void MainWindow::clearComPorts()
+{
+    m_comboBox->clear();
+}
+
+void MainWindow::addComPort(const QString &entry, const QString &toolTip)
+{
+    m_comboBox->addItem(entry);
+    m_comboBox->setItemData(m_comboBox->count() - 1, toolTip, Qt::ToolTipRole);
+}
+
+int MainWindow::comPortCount() const
+{
+    return m_comboBox->count();
+}
+
+void MainWindow::selectComPort(int index)
+{
+    m_comboBox->setCurrentIndex(index);
+    m_main.ComComboBox_Click();
+}
+
+QString MainWindow::comPortText() const
+{
+    return m_comboBox->currentText();
+}
+
+void MainWindow::setComPortText(const QString &text)
+{
+    m_comboBox->setEditText(text);
+}
+
+QString MainWindow::caption() const
+{
+    return windowTitle();
+}
+
+void MainWindow::setCaption(const QString &caption)
+{
+    setWindowTitle(caption);
+}
+
+double MainWindow::twipsPerPixel() const
+{
+    return kTwipsPerInch / logicalDpiX();
+}
+
+QSizeF MainWindow::outerSizeTwips() const
+{
+    return QSizeF(frameGeometry().size()) * twipsPerPixel();
+}
+
+QSizeF MainWindow::screenSizeTwips() const
+{
+    return QSizeF(screen()->geometry().size()) * twipsPerPixel();
+}
+
+void MainWindow::moveTwips(double left, double top)
+{
+    move(qRound(left / twipsPerPixel()), qRound(top / twipsPerPixel()));
+}
+
+QString MainWindow::programFolder() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void MainWindow::setPortRetryActive(bool active)
+{
+    if (active)
+        m_retryTimer.start();
+    else
+        m_retryTimer.stop();
+}
+
+void MainWindow::endProcess(int status)
+{
+    if (m_endProcess) {
+        m_endProcess(status);
+        return;
+    }
+    // Nothing runs after this: no window event, no destructor. Files are closed by then.
+    std::fflush(nullptr);
+    std::_Exit(status);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/Main.h"
+#include "app/WindowOperations.h"
+#include "serial/QtSerialPortService.h"
+#include "storage/QtFileDialogService.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class StatusBox;
+
+// The window the user sees. It lays out the controls, supplies the window operations and routes
+// every event to the procedure of Main that handles it; it decides nothing itself.
+class MainWindow : public QWidget, public WindowOperations
+{
+    Q_OBJECT
+
+public:
+    using ProcessEnd = std::function<void(int status)>;
+
+    // endProcess ends the program; tests pass one that only records the status.
+    explicit MainWindow(ProcessEnd endProcess = {}, QWidget *parent = nullptr);
+
+    Main &main() { return m_main; }
+    QtSerialPortService &serialPort() { return m_comm; }
+
+    // Runs the load procedure; the caller shows the window afterwards.
+    void load();
+    // Waits until the window is up, then runs the activation procedure: the receive loop, which
+    // returns only where the process end is replaced (tests).
+    void runActivated();
+
+    // The window operations.
+    void processEvents(bool mayWait) override;
+    QString uploadText() const override;
+    bool uploadTextStartsWith(const QString &prefix) const override;
+    void setUploadText(const QString &text) override;
+    void appendUploadText(const QString &text) override;
+    bool saveEnabled() const override;
+    void setSaveEnabled(bool enabled) override;
+    Answer messageBox(const QString &text, Buttons buttons, Icon icon) override;
+    void clearComPorts() override;
+    void addComPort(const QString &entry, const QString &toolTip) override;
+    int comPortCount() const override;
+    void selectComPort(int index) override;
+    QString comPortText() const override;
+    void setComPortText(const QString &text) override;
+    QString caption() const override;
+    void setCaption(const QString &caption) override;
+    QSizeF outerSizeTwips() const override;
+    QSizeF screenSizeTwips() const override;
+    void moveTwips(double left, double top) override;
+    QString programFolder() const override;
+    void setPortRetryActive(bool active) override;
+    void endProcess(int status) override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void connectEvents();
+    double twipsPerPixel() const;
+    // Runs a procedure for an event. A platform failure that no procedure guards is reported
+    // and ends the program.
+    void route(const std::function<void()> &procedure);
+
+    QtSerialPortService m_comm;
+    QtFileDialogService m_dialog;
+    Main m_main;
+    ProcessEnd m_endProcess;
+    QTimer m_retryTimer;
+
+    QComboBox *m_comboBox = nullptr;
+    QPushButton *m_clearButton = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    StatusBox *m_statusBox = nullptr;
+    QLabel *m_label = nullptr;
+    QPushButton *m_exitButton = nullptr;
+};

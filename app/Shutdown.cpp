@@ -1,0 +1,24 @@
+#include "app/Main.h"
+
+void Main::ExitButton_Click()
+{
+    Form_Terminate();
+}
+
+void Main::Form_Unload(qint16 &)
+{
+    // The close is never refused: shut-down ends the process before it could be.
+    Form_Terminate();
+}
+
+void Main::Form_Terminate()
+{
+    if (DataSaved == 0 &&
+        m_window.messageBox(QStringLiteral("Do you want to save before exiting?"),
+                            WindowOperations::Buttons::YesNo,
+                            WindowOperations::Icon::None) == WindowOperations::Answer::Yes)
+        SaveButton_Click();
+    SaveConfigFile();
+    closePort();
+    endProcess(0);
+}

@@ -1,0 +1,62 @@
+#include "app/Main.h"
+#include "app/PlatformError.h"
+
+#include <QDir>
+
+namespace {
+
+const QString kVersionSuffix = QStringLiteral("  ver 1.0");
+const QString kConfigFileName = QStringLiteral("uploader.cfg");
+
+} // namespace
+
+void Main::Form_Load()
+{
+    m_window.setCaption(m_window.caption() + kVersionSuffix);
+
+    // Centred across the screen, a third of the free height above the window and two thirds
+    // below, in twips with their fractions.
+    const QSizeF screen = m_window.screenSizeTwips();
+    const QSizeF outer = m_window.outerSizeTwips();
+    const float top = float(screen.height() - outer.height()) / 3.0f;
+    const float left = float(screen.width() - outer.width()) / 2.0f;
+    m_window.moveTwips(left, top);
+
+    const QString programFolder = m_window.programFolder();
+    ConfigPath = programFolder + QDir::separator() + kConfigFileName;
+    CommonDialog1.setInitDir(programFolder);
+    FrameStart = QByteArray(1, '\x02');
+    FrameEnd = QByteArray(1, '\x04');
+
+    do {
+        BuildComPortList();
+        // With no port found there is no entry to select; the open below then asks for the cable.
+        if (m_window.comPortCount() > 0)
+            m_window.selectComPort(0);
+        ClearButton_Click();
+        try {
+            LoadConfigFile();
+        } catch (const PlatformError &) {
+            // The program folder takes no settings file: go on with the values in memory. The
+            // write at exit tries again and reports what stands in its way.
+        }
+        m_window.setComPortText(QStringLiteral("COM ") + QString::number(PortNumber));
+        closePort();
+        MSComm1.setCommPort(PortNumber);
+        closePort();
+    } while (!openStartupPort());
+}
+
+bool Main::openStartupPort()
+{
+    try {
+        MSComm1.setPortOpen(true);
+        return true;
+    } catch (const PlatformError &) {
+    }
+    if (m_window.messageBox(kCableMessage, WindowOperations::Buttons::RetryCancel,
+                            WindowOperations::Icon::None) == WindowOperations::Answer::Retry)
+        return false;
+    endProcess(0);
+    return true;
+}

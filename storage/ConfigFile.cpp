@@ -1,0 +1,42 @@
+#include "storage/ConfigFile.h"
+
+#include "app/Main.h"
+#include "app/PlatformError.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+// Far beyond any two lines the tool writes; a larger file is read only this far.
+constexpr qint64 kLargestConfigRead = 1 << 20;
+
+} // namespace
+
+void Main::LoadConfigFile()
+{
+    QFile file(ConfigPath);
+    if (file.open(QIODevice::ReadOnly)) {
+        const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
+        file.close();
+        if (fields.portNumber)
+            PortNumber = *fields.portNumber;
+        if (fields.folder) {
+            CommonDialog1.setInitDir(*fields.folder);
+            return;
+        }
+    }
+    // Missing, unreadable or incomplete: write it anew from what the tool holds now.
+    SaveConfigFile();
+}
+
+void Main::SaveConfigFile()
+{
+    QSaveFile file(ConfigPath);
+    // A program folder that takes no new files may still hold a writable settings file.
+    file.setDirectWriteFallback(true);
+    const QByteArray bytes = configFileBytes(PortNumber, CommonDialog1.InitDir());
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw PlatformError(QStringLiteral("The settings could not be saved to %1:\n%2")
+                                .arg(ConfigPath, file.errorString()));
+}

@@ -1,0 +1,49 @@
+#include "app/Main.h"
+#include "app/PlatformError.h"
+#include "storage/UploadFile.h"
+
+#include <QDir>
+
+namespace {
+
+// Ask before overwriting (the open form never asks), hide the read-only box, and refuse a name
+// whose folder does not exist.
+constexpr qint32 kSaveDialogFlags = 2054;
+const QString kSaveFilter = QStringLiteral("XLS Files (*.xls)|*.xls|");
+
+#ifdef Q_OS_WIN
+constexpr bool kPathsHaveDrives = true;
+#else
+constexpr bool kPathsHaveDrives = false;
+#endif
+
+} // namespace
+
+void Main::SaveButton_Click()
+{
+    CommonDialog1.setCancelError(true);
+    try {
+        CommonDialog1.setFlags(kSaveDialogFlags);
+        CommonDialog1.setFilter(kSaveFilter);
+        CommonDialog1.setFilterIndex(0);
+        CommonDialog1.ShowOpen();
+    } catch (const PlatformError &) {
+        // Cancelling the dialog ends the save quietly.
+        return;
+    }
+    SaveFileName = CommonDialog1.FileName();
+    if (SaveFileName.isEmpty())
+        return;
+    try {
+        writeUploadFile(SaveFileName, UploadData);
+    } catch (const PlatformError &error) {
+        // The upload stays unsaved, so it is offered again at exit.
+        m_window.messageBox(QStringLiteral("The upload could not be saved to %1:\n%2")
+                                .arg(QDir::toNativeSeparators(SaveFileName), error.message()),
+                            WindowOperations::Buttons::Ok, WindowOperations::Icon::Critical);
+        return;
+    }
+    DataSaved = 1;
+    if (const auto folder = savedFileFolder(SaveFileName, QDir::separator(), kPathsHaveDrives))
+        CommonDialog1.setInitDir(*folder);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+
+#include <optional>
+
+// Writes the decoded upload and one CR LF to the file, replacing what it held. The text goes to
+// a file beside it that takes the file's place only once it is whole, so a failed save leaves an
+// earlier file as it was. A read-only file is refused. Throws PlatformError naming the reason.
+void writeUploadFile(const QString &fileName, const QByteArray &upload);
+
+// The folder that the file dialog moves to after a save: everything before the last separator,
+// or up to and including the last colon where paths have drive letters, whichever is later.
+// A separator in first place, or none at all, leaves the folder as it was: no value.
+//   C:\Data\run1.xls => C:\Data, C:\run1.xls => C:, C:run1.xls => C:, \run1.xls => none
+std::optional<QString> savedFileFolder(const QString &fileName, QChar separator, bool drives);

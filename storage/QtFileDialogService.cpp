@@ -72,7 +72,7 @@ void QtFileDialogService::ShowOpen()
     QPointer<OpenDialog> dialog = new OpenDialog(m_parent, m_flags & kPathMustExist);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setFileMode(QFileDialog::AnyFile);
     // A folder that does not exist would leave the dialog in an empty, unreadable place.
     if (QFileInfo(m_initDir).isDir())
         dialog->setDirectory(m_initDir);

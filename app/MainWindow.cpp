@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -58,7 +57,10 @@ void MainWindow::createControls()
     m_comboBox->setEditable(true);
     m_comboBox->setInsertPolicy(QComboBox::NoInsert);
     m_comboBox->setGeometry(68, 324, 81, 24);
-    m_comboBox->lineEdit()->installEventFilter(this);
+    // Typing in the text field picks no entry: Qt would otherwise select an entry whose text was
+    // typed when Enter is pressed or the field loses focus, and that would open its port.
+    QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(returnPressed()), m_comboBox, nullptr);
+    QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(editingFinished()), m_comboBox, nullptr);
 
     m_clearButton = new QPushButton(QStringLiteral("Clear"), this);
     m_clearButton->setObjectName(QStringLiteral("ClearButton"));
@@ -140,18 +142,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     qint16 cancel = 0;
     route([this, &cancel] { m_main.Form_Unload(cancel); });
     event->setAccepted(cancel == 0);
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    // Enter in the combo box's text field would pick the entry whose text was typed; typing
-    // there must not open a port.
-    if (watched == m_comboBox->lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::processEvents(bool mayWait)

@@ -24,6 +24,7 @@ public:
     bool save = true;
     QList<Box> boxes;
     QList<Answer> answers;     // answers to the next boxes; OK/No/Cancel when empty
+    std::function<void()> onBox; // what the user does while a box is open
     QStringList entries;
     QStringList toolTips;
     int selected = -1;
@@ -63,6 +64,8 @@ public:
     Answer messageBox(const QString &boxText, Buttons buttons, Icon icon) override
     {
         boxes << Box{boxText, buttons, icon};
+        if (onBox)
+            onBox();
         if (!answers.isEmpty())
             return answers.takeFirst();
         switch (buttons) {

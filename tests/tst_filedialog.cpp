@@ -1,0 +1,360 @@
+#include "storage/QtFileDialogService.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs an action once on the first modal widget of type T to become active. The poll runs
+// inside the modal dialog's own event loop, so it waits however long the showing takes.
+template <typename T> class WhenModal
+{
+public:
+    explicit WhenModal(std::function<void(T *)> action) : m_action(std::move(action))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto *widget = qobject_cast<T *>(QApplication::activeModalWidget())) {
+                m_timer.stop();
+                m_action(widget);
+            }
+        });
+        m_timer.start(5);
+    }
+
+private:
+    std::function<void(T *)> m_action;
+    QTimer m_timer;
+};
+
+using WhenDialog = WhenModal<QFileDialog>;
+
+// Returns the text of the modal warning that Enter brought up, if any, after closing it: a
+// refusal must fail the test, not leave it hanging.
+QString typeAndPressEnter(QFileDialog *dialog, const QString &name)
+{
+    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!edit) {
+        dialog->reject();
+        return {};
+    }
+    QString warning;
+    WhenModal<QMessageBox> warningReader([&](QMessageBox *box) {
+        warning = box->text();
+        box->accept();
+    });
+    QTest::keyClicks(edit, name);
+    QTest::keyClick(edit, Qt::Key_Return);
+    return warning;
+}
+
+void clickCancel(QFileDialog *dialog)
+{
+    auto *buttons = dialog->findChild<QDialogButtonBox *>();
+    if (QPushButton *cancel = buttons ? buttons->button(QDialogButtonBox::Cancel) : nullptr)
+        cancel->click();
+    else
+        dialog->reject();
+}
+
+// The names the dialog's list shows for its current folder, sorted.
+QStringList listedNames(QFileDialog *dialog)
+{
+    auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+    if (!view)
+        return {};
+    const QAbstractItemModel *model = view->model();
+    QStringList names;
+    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
+        names << model->index(row, 0, view->rootIndex()).data().toString();
+    names.sort();
+    return names;
+}
+
+QString nativePath(const QTemporaryDir &folder, const QString &name)
+{
+    return QDir::toNativeSeparators(QDir(folder.path()).filePath(name));
+}
+
+} // namespace
+
+class TestFileDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsInInitDirWithQtsOwnOpenTitleAndButtons();
+    void filterShowsItsFileTypes_data();
+    void filterShowsItsFileTypes();
+    void listsFoldersAndFilesOfTheFileType();
+    void acceptsTypedName_data();
+    void acceptsTypedName();
+    void refusesNameInMissingFolderWhenPathMustExist();
+    void cancelWithCancelErrorThrows();
+    void cancelWithoutCancelErrorKeepsFileName();
+    void initDirIsKeptExactlyAsSet_data();
+    void initDirIsKeptExactlyAsSet();
+};
+
+void TestFileDialog::startsInInitDirWithQtsOwnOpenTitleAndButtons()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+
+    QString shownFolder;
+    QString title;
+    QString openText;
+    bool openForm = false;
+    bool qtsOwn = false;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        shownFolder = dialog->directory().absolutePath();
+        title = dialog->windowTitle();
+        openForm = dialog->acceptMode() == QFileDialog::AcceptOpen;
+        qtsOwn = dialog->testOption(QFileDialog::DontUseNativeDialog);
+        if (auto *buttons = dialog->findChild<QDialogButtonBox *>()) {
+            if (QPushButton *open = buttons->button(QDialogButtonBox::Open))
+                openText = open->text();
+        }
+        clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QCOMPARE(shownFolder, QDir(folder.path()).absolutePath());
+    QVERIFY(openForm);
+    QVERIFY(qtsOwn);
+    QCOMPARE(title, QFileDialog::tr("Open"));
+    QCOMPARE(openText, QFileDialog::tr("&Open"));
+}
+
+void TestFileDialog::filterShowsItsFileTypes_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("selected");
+
+    const QString xls = QStringLiteral("XLS Files (*.xls)");
+    const QString all = QStringLiteral("All Files (*.*)");
+    QTest::newRow("trailing bar, index 1")
+        << "XLS Files (*.xls)|*.xls|" << 1 << QStringList{xls} << xls;
+    QTest::newRow("trailing bar, index 0")
+        << "XLS Files (*.xls)|*.xls|" << 0 << QStringList{xls} << xls;
+    QTest::newRow("no trailing bar") << "XLS Files (*.xls)|*.xls" << 1 << QStringList{xls} << xls;
+    QTest::newRow("second type by index 2")
+        << "XLS Files (*.xls)|*.xls|All Files (*.*)|*.*|" << 2 << QStringList{xls, all} << all;
+    QTest::newRow("index past the last type selects the first")
+        << "XLS Files (*.xls)|*.xls|All Files (*.*)|*.*|" << 3 << QStringList{xls, all} << xls;
+    QTest::newRow("description without its pattern gains it")
+        << "Text|*.txt|" << 1 << QStringList{QStringLiteral("Text (*.txt)")}
+        << QStringLiteral("Text (*.txt)");
+    QTest::newRow("several patterns")
+        << "Tables|*.xls;*.csv|" << 1 << QStringList{QStringLiteral("Tables (*.xls *.csv)")}
+        << QStringLiteral("Tables (*.xls *.csv)");
+}
+
+void TestFileDialog::filterShowsItsFileTypes()
+{
+    QFETCH(QString, filter);
+    QFETCH(int, index);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, selected);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+    service.setFilter(filter);
+    service.setFilterIndex(index);
+
+    QStringList comboItems;
+    QString comboCurrent;
+    QString selectedFilter;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        if (auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+            for (int i = 0; i < combo->count(); ++i)
+                comboItems << combo->itemText(i);
+            comboCurrent = combo->currentText();
+        }
+        selectedFilter = dialog->selectedNameFilter();
+        clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QCOMPARE(comboItems, shown);
+    QCOMPARE(comboCurrent, selected);
+    QCOMPARE(selectedFilter, selected);
+}
+
+void TestFileDialog::listsFoldersAndFilesOfTheFileType()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    for (const char *name : {"reading.xls", "notes.txt"}) {
+        QFile file(QDir(folder.path()).filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("older")));
+
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+    service.setFilter(QStringLiteral("XLS Files (*.xls)|*.xls|"));
+    service.setFilterIndex(1);
+
+    const QStringList expected{QStringLiteral("older"), QStringLiteral("reading.xls")};
+    bool listed = false;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        // The folder is read in the background, so the list fills some time after showing.
+        [&] {
+            QTRY_COMPARE(listedNames(dialog), expected);
+            listed = true;
+        }();
+        clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QVERIFY(listed);
+}
+
+void TestFileDialog::acceptsTypedName_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("flags");
+
+    const int mustExist = FileDialogService::kPathMustExist;
+    QTest::newRow("file that does not exist") << "upload.xls" << 0;
+    QTest::newRow("name without extension stays without") << "upload" << 0;
+    QTest::newRow("other extension than the filter's") << "upload.txt" << 0;
+    QTest::newRow("existing folder when path must exist") << "upload.xls" << (mustExist | 0x6);
+    QTest::newRow("missing folder when path need not exist") << "later/upload.xls" << 0x6;
+}
+
+void TestFileDialog::acceptsTypedName()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, flags);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+    service.setFilter(QStringLiteral("XLS Files (*.xls)|*.xls|"));
+    service.setFilterIndex(1);
+    service.setFlags(flags);
+
+    QString warning;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        warning = typeAndPressEnter(dialog, typed);
+        if (dialog->isVisible())
+            clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QCOMPARE(warning, QString());
+    QCOMPARE(service.FileName(), nativePath(folder, typed));
+    QVERIFY(!QFile::exists(service.FileName()));
+}
+
+void TestFileDialog::refusesNameInMissingFolderWhenPathMustExist()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+    service.setFlags(FileDialogService::kPathMustExist | 0x6);
+
+    QString warning;
+    bool openAfterEnter = false;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        warning = typeAndPressEnter(dialog, QStringLiteral("missing/upload.xls"));
+        openAfterEnter = dialog->isVisible();
+        if (openAfterEnter)
+            clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QVERIFY(openAfterEnter);
+    QVERIFY2(warning.contains(QLatin1String("folder does not exist")), qPrintable(warning));
+    QVERIFY(warning.contains(nativePath(folder, QStringLiteral("missing"))));
+    QCOMPARE(service.FileName(), QString());
+}
+
+void TestFileDialog::cancelWithCancelErrorThrows()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+    service.setCancelError(true);
+
+    WhenDialog driver(clickCancel);
+    QVERIFY_THROWS_EXCEPTION(DialogCancelled, service.ShowOpen());
+}
+
+void TestFileDialog::cancelWithoutCancelErrorKeepsFileName()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+
+    {
+        WhenDialog driver([](QFileDialog *dialog) {
+            typeAndPressEnter(dialog, QStringLiteral("first.xls"));
+            if (dialog->isVisible())
+                clickCancel(dialog);
+        });
+        service.ShowOpen();
+    }
+    const QString first = nativePath(folder, QStringLiteral("first.xls"));
+    QCOMPARE(service.FileName(), first);
+
+    WhenDialog driver(clickCancel);
+    service.ShowOpen();
+    QCOMPARE(service.FileName(), first);
+}
+
+void TestFileDialog::initDirIsKeptExactlyAsSet_data()
+{
+    QTest::addColumn<QString>("initDir");
+
+    QTest::newRow("drive name") << "C:";
+    QTest::newRow("missing folder") << "/no/such/folder/here";
+    QTest::newRow("trailing separator and dots") << "/tmp/./";
+    QTest::newRow("empty") << "";
+}
+
+void TestFileDialog::initDirIsKeptExactlyAsSet()
+{
+    QFETCH(QString, initDir);
+
+    QtFileDialogService service(nullptr);
+    service.setInitDir(initDir);
+    QCOMPARE(service.InitDir(), initDir);
+
+    // Showing starts wherever Qt puts the dialog, and still leaves InitDir alone.
+    bool shown = false;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        shown = true;
+        clickCancel(dialog);
+    });
+    service.ShowOpen();
+    QVERIFY(shown);
+    QCOMPARE(service.InitDir(), initDir);
+}
+
+QTEST_MAIN(TestFileDialog)
+#include "tst_filedialog.moc"

@@ -1,0 +1,359 @@
+#include "app/MainWindow.h"
+#include "support/BoxResponder.h"
+#include "support/PseudoTerminal.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kCable = QStringLiteral("Make sure USB cable is connected");
+const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
+
+QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
+{
+    return "\x02" + payload + checksumField + "\x04";
+}
+
+const QByteArray kTable = frame("1,2\r3,4\r", "00318");
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void controlsStandWhereDesigned_data();
+    void controlsStandWhereDesigned();
+    void focusMovesInTabOrder();
+    void statusBoxRefusesTyping();
+    void noKeyPressesAButton();
+    void loadListsThePortsAndOpensTheFirst();
+    void receivesLiveUploads_data();
+    void receivesLiveUploads();
+    void checksumErrorShowsItsMessage();
+    void pickingAnotherPortMovesTheOpenPort();
+    void refusedChoiceAndPulledCableAreWaitedOut();
+    void exitWritesTheSettingsAndEnds();
+
+private:
+    // The window after start-up, with its boxes answered and its process end recorded.
+    void startTool();
+    // Dispatches and polls as the receive loop does, until the port has delivered everything.
+    void pumpUntilDelivered(const PseudoTerminal &device);
+    template <typename Condition> void pumpUntil(Condition condition);
+    QString configPath() const;
+
+    std::unique_ptr<QTemporaryDir> m_devices;
+    std::unique_ptr<BoxResponder> m_responder;
+    std::unique_ptr<MainWindow> m_window;
+    QList<int> m_endedWith;
+};
+
+void TestMainWindow::init()
+{
+    m_devices = std::make_unique<QTemporaryDir>();
+    qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
+    QFile::remove(configPath());
+    m_responder = std::make_unique<BoxResponder>();
+    m_endedWith.clear();
+    m_window = std::make_unique<MainWindow>([this](int status) { m_endedWith << status; });
+}
+
+void TestMainWindow::cleanup()
+{
+    m_window.reset();
+    m_responder.reset();
+    QFile::remove(configPath());
+}
+
+QString TestMainWindow::configPath() const
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/uploader.cfg");
+}
+
+void TestMainWindow::startTool()
+{
+    m_window->load();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+template <typename Condition> void TestMainWindow::pumpUntil(Condition condition)
+{
+    Main &main = m_window->main();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            m_window->processEvents(false);
+            main.pollPort();
+            return condition();
+        }(),
+        10000);
+}
+
+void TestMainWindow::pumpUntilDelivered(const PseudoTerminal &device)
+{
+    SerialPortService &port = m_window->serialPort();
+    pumpUntil([&] { return device.delivered() && port.InBufferCount() == 0; });
+}
+
+void TestMainWindow::controlsStandWhereDesigned_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("combo box") << "ComComboBox" << QRect(68, 324, 81, 24) << QString();
+    QTest::newRow("Clear") << "ClearButton" << QRect(164, 320, 73, 29) << "Clear";
+    QTest::newRow("Save") << "SaveButton" << QRect(252, 320, 73, 29) << "Save";
+    QTest::newRow("status box") << "UploadTextBox" << QRect(4, 4, 409, 309) << QString();
+    QTest::newRow("label") << "Label1" << QRect(4, 328, 57, 17) << "COM Port";
+    QTest::newRow("Exit") << "ExitButton" << QRect(340, 320, 73, 29) << "Exit";
+}
+
+void TestMainWindow::controlsStandWhereDesigned()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    QFETCH(QString, text);
+
+    QCOMPARE(m_window->size(), QSize(417, 353));
+    auto *control = m_window->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), rect);
+    if (auto *button = qobject_cast<QPushButton *>(control)) {
+        QCOMPARE(button->text(), text);
+        QVERIFY(!button->isDefault() && !button->autoDefault());
+    }
+    if (auto *label = qobject_cast<QLabel *>(control))
+        QCOMPARE(label->text(), text);
+    const bool status = name == QLatin1String("UploadTextBox");
+    QCOMPARE(control->font().pixelSize(), 13);
+    QCOMPARE(control->font().families().first(),
+             status ? QStringLiteral("Courier New") : QStringLiteral("MS Sans Serif"));
+    if (status) {
+        auto *box = static_cast<QPlainTextEdit *>(control);
+        QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(!box->isReadOnly());
+    }
+}
+
+void TestMainWindow::focusMovesInTabOrder()
+{
+    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    QCOMPARE(QApplication::focusWidget(), m_window->findChild<QWidget *>("ComComboBox"));
+
+    // Save is disabled until an upload completes, so Tab passes it by; the label takes no focus.
+    QStringList order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, (QStringList{"ClearButton", "UploadTextBox", "ExitButton", "ComComboBox"}));
+}
+
+void TestMainWindow::statusBoxRefusesTyping()
+{
+    auto *box = m_window->findChild<QPlainTextEdit *>("UploadTextBox");
+    m_window->show();
+    m_window->setUploadText(QStringLiteral("UPLOADING.."));
+    box->setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+
+    QTest::keyClicks(box, QStringLiteral("typed 123"));
+    for (const int key : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(box, Qt::Key(key));
+    QTest::keySequence(box, QKeySequence::Paste);
+    QTest::keySequence(box, QKeySequence::SelectAll);
+    QTest::keySequence(box, QKeySequence::Cut);
+    QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(box->toPlainText(), QStringLiteral("UPLOADING.."));
+
+    // Copying what it shows still works.
+    QTest::keySequence(box, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("UPLOADING.."));
+}
+
+void TestMainWindow::noKeyPressesAButton()
+{
+    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    startTool();
+    QList<std::shared_ptr<QSignalSpy>> spies;
+    for (const char *name : {"ClearButton", "SaveButton", "ExitButton"})
+        spies << std::make_shared<QSignalSpy>(m_window->findChild<QPushButton *>(name),
+                                              &QPushButton::clicked);
+
+    // Typing an entry's text and Enter in the combo box opens nothing; Esc presses nothing.
+    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), QStringLiteral("COM 3"));
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(combo, Qt::Key_Escape);
+    QTest::keyClick(m_window->findChild<QWidget *>("UploadTextBox"), Qt::Key_Return);
+
+    QCOMPARE(m_window->main().PortNumber, qint16(1));
+    QCOMPARE(m_window->serialPort().CommPort(), qint16(1));
+    for (const auto &spy : spies)
+        QCOMPARE(spy->count(), 0);
+}
+
+void TestMainWindow::loadListsThePortsAndOpensTheFirst()
+{
+    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    PseudoTerminal com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    PseudoTerminal held(m_devices->path(), QStringLiteral("ttyUSB4"));
+    QtSerialPortService otherProgram;
+    otherProgram.setCommPort(5);
+    otherProgram.setPortOpen(true);
+    startTool();
+
+    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QStringLiteral("COM 3"));
+    QCOMPARE(combo->itemText(1), QStringLiteral("COM 12"));
+    QVERIFY(combo->itemData(1, Qt::ToolTipRole).toString().startsWith(com12.linkPath()));
+    QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
+    QCOMPARE(m_window->caption(), QStringLiteral("Corvallen Brindlow Brackenfeld  ver 1.0"));
+    QVERIFY(m_window->serialPort().PortOpen());
+    QCOMPARE(m_window->serialPort().CommPort(), qint16(3));
+    QVERIFY(!m_window->findChild<QPushButton *>("SaveButton")->isEnabled());
+    QCOMPARE(m_window->uploadText(), QString());
+    QVERIFY(m_responder->boxes.isEmpty());
+}
+
+void TestMainWindow::receivesLiveUploads_data()
+{
+    QTest::addColumn<QList<QByteArray>>("writes");
+    QTest::addColumn<QStringList>("statuses");
+
+    QTest::newRow("one write") << QList<QByteArray>{kTable} << QStringList{kComplete};
+    QTest::newRow("four writes") << QList<QByteArray>{kTable.left(3), kTable.mid(3, 4),
+                                                      kTable.mid(7, 4), kTable.mid(11)}
+                                 << QStringList{"UPLOADING", "UPLOADING.", "UPLOADING..",
+                                                kComplete};
+}
+
+void TestMainWindow::receivesLiveUploads()
+{
+    QFETCH(QList<QByteArray>, writes);
+    QFETCH(QStringList, statuses);
+
+    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    QStringList seen;
+    for (const QByteArray &bytes : writes) {
+        QVERIFY(device.write(bytes));
+        pumpUntilDelivered(device);
+        seen << m_window->uploadText();
+    }
+    QCOMPARE(seen, statuses);
+    QCOMPARE(m_window->main().UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QVERIFY(m_window->findChild<QPushButton *>("SaveButton")->isEnabled());
+}
+
+void TestMainWindow::checksumErrorShowsItsMessage()
+{
+    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    QVERIFY(device.write(frame("abc", "00297")));
+    pumpUntil([this] { return !m_responder->boxes.isEmpty(); });
+
+    const BoxResponder::Box box = m_responder->boxes.first();
+    QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
+    QCOMPARE(box.text, QStringLiteral("Checksum error in uploaded data"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(m_window->uploadText(), QString());
+}
+
+void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
+{
+    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    PseudoTerminal com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    startTool();
+    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+
+    QCOMPARE(m_window->main().PortNumber, qint16(12));
+    QCOMPARE(m_window->serialPort().CommPort(), qint16(12));
+    QVERIFY(m_window->serialPort().PortOpen());
+    QVERIFY(com12.write(kTable));
+    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+
+    // Picking the open port again closes and reopens it.
+    QTest::keyClick(combo, Qt::Key_Down);
+    QVERIFY(m_window->serialPort().PortOpen());
+    QCOMPARE(m_window->main().PortNumber, qint16(12));
+}
+
+void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
+{
+    auto com3 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB2"));
+    auto com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    startTool();
+
+    // COM 12 goes away before the user picks it: the tool says so and keeps running.
+    com12.reset();
+    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    combo->setCurrentIndex(1);
+    emit combo->activated(1);
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QVERIFY(m_responder->boxes[0].text.startsWith(kCable + QLatin1Char('\n')));
+    QVERIFY(m_responder->boxes[0].text.contains(QStringLiteral("COM 12")));
+    QCOMPARE(m_window->main().PortNumber, qint16(12));
+    QVERIFY(!m_window->serialPort().PortOpen());
+
+    // Plugged in again, it is reopened within about a second, without a word.
+    com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->serialPort().PortOpen(), 5000);
+    QCOMPARE(m_responder->boxes.size(), 1);
+
+    // The cable is pulled in the middle of an upload: what came before is kept.
+    QVERIFY(com12->write(kTable.left(6)));
+    pumpUntilDelivered(*com12);
+    com12->hangUp();
+    pumpUntil([this] { return m_responder->boxes.size() == 2; });
+    QVERIFY(m_responder->boxes[1].text.startsWith(kCable));
+    QVERIFY(!m_window->serialPort().PortOpen());
+
+    com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    pumpUntil([this] { return m_window->serialPort().PortOpen(); });
+    QVERIFY(com12->write(kTable.mid(6)));
+    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+    QCOMPARE(m_window->main().UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(m_responder->boxes.size(), 2);
+}
+
+void TestMainWindow::exitWritesTheSettingsAndEnds()
+{
+    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    startTool();
+    QTest::mouseClick(m_window->findChild<QPushButton *>("ExitButton"), Qt::LeftButton);
+
+    QVERIFY(m_responder->boxes.isEmpty());
+    QCOMPARE(m_endedWith, QList<int>{0});
+    QVERIFY(!m_window->serialPort().PortOpen());
+    QFile config(configPath());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(),
+             " 2 \r\n\"" + QFile::encodeName(QCoreApplication::applicationDirPath()) + "\"\r\n");
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

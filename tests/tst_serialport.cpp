@@ -1,0 +1,446 @@
+#include "app/PlatformError.h"
+#include "serial/PortTable.h"
+#include "serial/QtSerialPortService.h"
+#include "support/PseudoTerminal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <memory>
+#include <sys/resource.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray kDeviceDirVariable("BRACKENFELD_DEVICE_DIR");
+
+// COM 3 is the third USB serial device.
+constexpr qint16 kPort = 3;
+const QString kDevice = QStringLiteral("ttyUSB2");
+
+QByteArray byteRange(int first, int last)
+{
+    QByteArray bytes;
+    for (int value = first; value <= last; ++value)
+        bytes.append(char(value));
+    return bytes;
+}
+
+// What an open that should fail said, or a null string if it opened.
+QString openFailure(QtSerialPortService &port)
+{
+    try {
+        port.setPortOpen(true);
+    } catch (const PlatformError &error) {
+        return error.message();
+    }
+    return {};
+}
+
+std::chrono::microseconds processorTime()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec);
+    return seconds + std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+} // namespace
+
+class TestSerialPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void portTable_data();
+    void portTable();
+    void portTableDefaultsToDev();
+    void relativeDeviceFolderStillOpens();
+    void opensAt19200EightNOne();
+    void readsEveryByteUnchanged_data();
+    void readsEveryByteUnchanged();
+    void manySmallWritesLoseNothing();
+    void countStopsAt32767ButInputReturnsAll();
+    void failedOpenThrowsAndLeavesThePortClosed_data();
+    void failedOpenThrowsAndLeavesThePortClosed();
+    void misuseOfAnOpenPortThrowsAndKeepsItOpen_data();
+    void misuseOfAnOpenPortThrowsAndKeepsItOpen();
+    void secondServiceCannotOpenTheSamePort();
+    void deviceLossIsReportedOnceAndKeepsWhatArrived();
+    void lostPortStaysQuiet();
+    void portOpensAgainOnceTheDeviceReturns();
+    void modemLinesAPtyLacksDoNotStopTheOpen();
+    void descriptionStartsWithTheDevicePath_data();
+    void descriptionStartsWithTheDevicePath();
+
+private:
+    QString devicePath(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSerialPort::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv(kDeviceDirVariable, QFile::encodeName(m_dir->path()));
+}
+
+void TestSerialPort::cleanup()
+{
+    qunsetenv(kDeviceDirVariable);
+    m_dir.reset();
+}
+
+void TestSerialPort::portTable_data()
+{
+    QTest::addColumn<qint16>("port");
+    QTest::addColumn<QString>("device");
+
+    QTest::newRow("COM 1") << qint16(1) << QStringLiteral("ttyUSB0");
+    QTest::newRow("COM 8") << qint16(8) << QStringLiteral("ttyUSB7");
+    QTest::newRow("COM 9") << qint16(9) << QStringLiteral("ttyACM0");
+    QTest::newRow("COM 14") << qint16(14) << QStringLiteral("ttyACM5");
+    QTest::newRow("COM 15") << qint16(15) << QStringLiteral("ttyS0");
+    QTest::newRow("COM 16") << qint16(16) << QStringLiteral("ttyS1");
+    QTest::newRow("COM 0") << qint16(0) << QString();
+    QTest::newRow("COM -1") << qint16(-1) << QString();
+    QTest::newRow("COM 17") << qint16(17) << QString();
+}
+
+void TestSerialPort::portTable()
+{
+    QFETCH(qint16, port);
+    QFETCH(QString, device);
+
+    QCOMPARE(devicePathForPort(port), device.isEmpty() ? QString() : devicePath(device));
+}
+
+void TestSerialPort::portTableDefaultsToDev()
+{
+    qunsetenv(kDeviceDirVariable);
+    QCOMPARE(devicePathForPort(1), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(devicePathForPort(16), QStringLiteral("/dev/ttyS1"));
+    QCOMPARE(devicePathForPort(17), QString());
+
+    qputenv(kDeviceDirVariable, QByteArray());
+    QCOMPARE(devicePathForPort(9), QStringLiteral("/dev/ttyACM0"));
+}
+
+void TestSerialPort::relativeDeviceFolderStillOpens()
+{
+    // A plain relative name, not ./ or ../, which QSerialPort would take as one under /dev.
+    const QString startFolder = QDir::currentPath();
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(startFolder); });
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QVERIFY(QDir().mkdir(QStringLiteral("devices")));
+    qputenv(kDeviceDirVariable, "devices");
+
+    PseudoTerminal pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
+    QCOMPARE(QFileInfo(devicePathForPort(kPort)).canonicalFilePath(), pty.devicePath());
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    const QString failure = openFailure(port);
+    QVERIFY2(failure.isNull(), qPrintable(failure));
+    QVERIFY(pty.write("abc"));
+    QTRY_COMPARE(port.InBufferCount(), qint16(3));
+    QCOMPARE(port.Input(), QByteArray("abc"));
+}
+
+void TestSerialPort::opensAt19200EightNOne()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+
+    const termios line = pty.lineSettings();
+    QCOMPARE(cfgetispeed(&line), speed_t(B19200));
+    QCOMPARE(cfgetospeed(&line), speed_t(B19200));
+    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(line.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), tcflag_t(0));
+    QCOMPARE(line.c_lflag & (ICANON | ECHO), tcflag_t(0));
+}
+
+void TestSerialPort::readsEveryByteUnchanged_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("writtenBeforeTheOpen");
+
+    const QByteArray lines("\x02"
+                           "1,2\r3,4\r"
+                           "00318\x04");
+    QTest::newRow("frame with CR line ends") << lines << false;
+    QTest::newRow("frame written before the open") << lines << true;
+    QTest::newRow("NUL and frame marks") << QByteArray("\x00\x02\x00\x04\x00", 5) << false;
+    QTest::newRow("control characters") << byteRange(0x00, 0x1f) + '\x7f' << false;
+    QTest::newRow("high half") << byteRange(0x80, 0xff) << false;
+    QTest::newRow("every value twice") << byteRange(0x00, 0xff) + byteRange(0x00, 0xff) << false;
+}
+
+void TestSerialPort::readsEveryByteUnchanged()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, writtenBeforeTheOpen);
+
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    if (writtenBeforeTheOpen)
+        QVERIFY(pty.write(bytes));
+    port.setPortOpen(true);
+    QVERIFY(port.PortOpen());
+    if (!writtenBeforeTheOpen)
+        QVERIFY(pty.write(bytes));
+
+    QTRY_COMPARE(port.InBufferCount(), qint16(bytes.size()));
+    QCOMPARE(port.Input(), bytes);
+    QCOMPARE(port.InBufferCount(), qint16(0));
+    QCOMPARE(port.Input(), QByteArray());
+}
+
+void TestSerialPort::manySmallWritesLoseNothing()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+
+    QByteArray sent;
+    QByteArray received;
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray piece = QByteArray::number(i) + (i % 2 ? "\r" : ",");
+        QVERIFY(pty.write(piece));
+        sent += piece;
+        // Reads interleave with the writes at odd moments.
+        if (i % 7 == 0) {
+            QCoreApplication::processEvents();
+            received += port.Input();
+        }
+    }
+    const auto receive = [&] { return (received += port.Input()).size(); };
+    QTRY_COMPARE(receive(), sent.size());
+    QCOMPARE(received, sent);
+}
+
+void TestSerialPort::countStopsAt32767ButInputReturnsAll()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+
+    QByteArray bytes;
+    for (int i = 0; i < 40000; ++i)
+        bytes.append(char(i * 7 % 251));
+    QVERIFY(pty.write(bytes));
+    QTRY_VERIFY(pty.delivered());
+
+    QCOMPARE(port.InBufferCount(), qint16(32767));
+    QCOMPARE(port.Input(), bytes);
+    QCOMPARE(port.InBufferCount(), qint16(0));
+}
+
+void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed_data()
+{
+    QTest::addColumn<qint16>("port");
+    QTest::addColumn<QString>("present");
+    QTest::addColumn<QString>("dangling");
+
+    QTest::newRow("COM 0") << qint16(0) << kDevice << QString();
+    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString();
+    QTest::newRow("COM 17") << qint16(17) << kDevice << QString();
+    QTest::newRow("no device for COM 4") << qint16(4) << kDevice << QString();
+    QTest::newRow("no devices at all") << kPort << QString() << QString();
+    QTest::newRow("link to nothing") << kPort << QString() << kDevice;
+}
+
+void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
+{
+    QFETCH(qint16, port);
+    QFETCH(QString, present);
+    QFETCH(QString, dangling);
+
+    std::unique_ptr<PseudoTerminal> pty;
+    if (!present.isEmpty())
+        pty = std::make_unique<PseudoTerminal>(m_dir->path(), present);
+    if (!dangling.isEmpty())
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nothing")), devicePath(dangling)));
+
+    QtSerialPortService service;
+    service.setCommPort(port);
+    const QString failure = openFailure(service);
+    QVERIFY2(!failure.isNull(), "the port opened");
+    QVERIFY2(failure.startsWith(QStringLiteral("COM %1").arg(port)), qPrintable(failure));
+    QVERIFY(!service.PortOpen());
+    QCOMPARE(service.InBufferCount(), qint16(0));
+    QVERIFY(!service.takeDeviceLoss());
+}
+
+void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen_data()
+{
+    QTest::addColumn<bool>("changePort");
+
+    QTest::newRow("port number changed while open") << true;
+    QTest::newRow("opened while open") << false;
+}
+
+void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
+{
+    QFETCH(bool, changePort);
+
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+
+    if (changePort)
+        QVERIFY_THROWS_EXCEPTION(PlatformError, port.setCommPort(qint16(kPort + 1)));
+    else
+        QVERIFY_THROWS_EXCEPTION(PlatformError, port.setPortOpen(true));
+
+    QCOMPARE(port.CommPort(), kPort);
+    QVERIFY(port.PortOpen());
+    QVERIFY(pty.write("still here"));
+    QTRY_COMPARE(port.InBufferCount(), qint16(10));
+    QCOMPARE(port.Input(), QByteArray("still here"));
+}
+
+void TestSerialPort::secondServiceCannotOpenTheSamePort()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService first;
+    QtSerialPortService second;
+    first.setCommPort(kPort);
+    second.setCommPort(kPort);
+
+    first.setPortOpen(true);
+    const QString failure = openFailure(second);
+    QVERIFY2(!failure.isNull(), "a second open of the same port succeeded");
+    QVERIFY(!second.PortOpen());
+
+    QVERIFY(pty.write("first"));
+    QTRY_COMPARE(first.InBufferCount(), qint16(5));
+    QCOMPARE(first.Input(), QByteArray("first"));
+
+    first.setPortOpen(false);
+    second.setPortOpen(true);
+    QVERIFY(pty.write("second"));
+    QTRY_COMPARE(second.InBufferCount(), qint16(6));
+    QCOMPARE(second.Input(), QByteArray("second"));
+}
+
+void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+
+    const QByteArray bytes("\x02"
+                           "1,2\r");
+    QVERIFY(pty.write(bytes));
+    // Only what the port has taken can survive: the hang-up discards what the kernel still holds.
+    QTRY_COMPARE(port.InBufferCount(), qint16(bytes.size()));
+    pty.hangUp();
+
+    QTRY_VERIFY(!port.PortOpen());
+    QVERIFY(port.takeDeviceLoss());
+    QVERIFY(!port.takeDeviceLoss());
+    QCOMPARE(port.InBufferCount(), qint16(bytes.size()));
+    QCOMPARE(port.Input(), bytes);
+    QCOMPARE(port.Input(), QByteArray());
+}
+
+void TestSerialPort::lostPortStaysQuiet()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+    pty.hangUp();
+    QTRY_VERIFY(!port.PortOpen());
+    QVERIFY(port.takeDeviceLoss());
+
+    // A port left open after the hang-up keeps reporting read errors and burns a processor.
+    const auto before = processorTime();
+    QTest::qWait(300);
+    const auto used = processorTime() - before;
+    QVERIFY2(used < 100ms, qPrintable(QStringLiteral("%1 us busy").arg(used.count())));
+    QVERIFY(!port.takeDeviceLoss());
+    QVERIFY(!port.PortOpen());
+}
+
+void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
+{
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    {
+        PseudoTerminal pty(m_dir->path(), kDevice);
+        port.setPortOpen(true);
+        pty.hangUp();
+        QTRY_VERIFY(!port.PortOpen());
+        QVERIFY(port.takeDeviceLoss());
+        QVERIFY(!openFailure(port).isNull());
+    }
+
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    port.setPortOpen(true);
+    QVERIFY(port.PortOpen());
+    QVERIFY(pty.write("again\r"));
+    QTRY_COMPARE(port.InBufferCount(), qint16(6));
+    QCOMPARE(port.Input(), QByteArray("again\r"));
+    QVERIFY(!port.takeDeviceLoss());
+}
+
+void TestSerialPort::modemLinesAPtyLacksDoNotStopTheOpen()
+{
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    {
+        QSerialPort raw(pty.linkPath());
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY(!raw.setDataTerminalReady(true));
+        QCOMPARE(raw.error(), QSerialPort::UnsupportedOperationError);
+    }
+
+    QtSerialPortService port;
+    port.setCommPort(kPort);
+    port.setPortOpen(true);
+    QVERIFY(pty.write("x"));
+    QTRY_COMPARE(port.InBufferCount(), qint16(1));
+    QVERIFY(port.PortOpen());
+    QVERIFY(!port.takeDeviceLoss());
+}
+
+void TestSerialPort::descriptionStartsWithTheDevicePath_data()
+{
+    QTest::addColumn<qint16>("port");
+
+    QTest::newRow("present") << kPort;
+    QTest::newRow("absent") << qint16(kPort + 1);
+}
+
+void TestSerialPort::descriptionStartsWithTheDevicePath()
+{
+    QFETCH(qint16, port);
+
+    PseudoTerminal pty(m_dir->path(), kDevice);
+    QtSerialPortService service;
+    const QString description = service.describePort(port);
+    QVERIFY(!devicePathForPort(port).isEmpty());
+    QVERIFY2(description.startsWith(devicePathForPort(port)), qPrintable(description));
+}
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"

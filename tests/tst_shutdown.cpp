@@ -1,0 +1,184 @@
+#include "app/Main.h"
+#include "support/FakeFileDialog.h"
+#include "support/FakeSerialPort.h"
+#include "support/FakeWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using Answer = WindowOperations::Answer;
+
+const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
+const QByteArray kAbc = "\x02" "abc00296\x04";
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// A running tool on COM 4 whose program folder is temporary.
+struct Tool
+{
+    QTemporaryDir folder;
+    FakeWindow window;
+    FakeSerialPort port;
+    FakeFileDialog dialog;
+    Main main{window, port, dialog};
+
+    Tool()
+    {
+        main.ConfigPath = folder.filePath(QStringLiteral("uploader.cfg"));
+        main.FrameStart = "\x02";
+        main.FrameEnd = "\x04";
+        main.PortNumber = 4;
+        dialog.initDir = folder.path();
+        main.ClearButton_Click();
+        window.textHistory.clear();
+        port.present = {4};
+        port.setCommPort(4);
+        port.setPortOpen(true);
+    }
+
+    void receive(const QByteArray &characters)
+    {
+        port.reads << characters;
+        main.pollPort();
+    }
+    QByteArray config() const { return readFile(main.ConfigPath); }
+};
+
+} // namespace
+
+class TestShutdown : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void asksOnlyWhileAnUploadIsUnsaved_data();
+    void asksOnlyWhileAnUploadIsUnsaved();
+    void yesSavesAndTheSavedFolderIsRemembered();
+    void yesThenCancelStillEnds();
+    void checksumErrorAfterAnUnsavedUploadStillOffersThatUpload();
+    void closeBoxIsExit();
+    void loopRunsUntilExitAndWaitsOnlyWhenIdle();
+};
+
+void TestShutdown::asksOnlyWhileAnUploadIsUnsaved_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::addColumn<bool>("clear");
+    QTest::addColumn<bool>("asked");
+
+    QTest::newRow("before any upload") << QList<QByteArray>{} << false << false;
+    QTest::newRow("upload still coming in") << QList<QByteArray>{"\x02" "ab"} << false << false;
+    QTest::newRow("decoded, not saved") << QList<QByteArray>{kAbc} << false << true;
+    QTest::newRow("decoded, then cleared") << QList<QByteArray>{kAbc} << true << false;
+}
+
+void TestShutdown::asksOnlyWhileAnUploadIsUnsaved()
+{
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(bool, clear);
+    QFETCH(bool, asked);
+
+    Tool tool;
+    for (const QByteArray &read : reads)
+        tool.receive(read);
+    if (clear)
+        tool.main.ClearButton_Click();
+    tool.main.ExitButton_Click();
+
+    QCOMPARE(tool.window.boxTexts(), asked ? QStringList{kQuestion} : QStringList{});
+    if (asked) {
+        QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::YesNo);
+        QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::None);
+    }
+    QVERIFY(tool.dialog.shownIn.isEmpty());
+    QCOMPARE(tool.config(), " 4 \r\n\"" + tool.folder.path().toUtf8() + "\"\r\n");
+    QVERIFY(!tool.port.PortOpen());
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestShutdown::yesSavesAndTheSavedFolderIsRemembered()
+{
+    Tool tool;
+    QTemporaryDir runs;
+    tool.receive(kAbc);
+    tool.window.answers = {Answer::Yes};
+    tool.dialog.choices = {runs.filePath(QStringLiteral("run1.xls"))};
+    tool.main.ExitButton_Click();
+
+    QCOMPARE(readFile(runs.filePath(QStringLiteral("run1.xls"))), QByteArray("abc\r\n"));
+    QCOMPARE(tool.config(), " 4 \r\n\"" + runs.path().toUtf8() + "\"\r\n");
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestShutdown::yesThenCancelStillEnds()
+{
+    Tool tool;
+    tool.receive(kAbc);
+    tool.window.answers = {Answer::Yes};
+    tool.main.ExitButton_Click();
+
+    QCOMPARE(tool.dialog.shownIn.size(), 1);
+    QCOMPARE(QDir(tool.folder.path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("uploader.cfg")});
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestShutdown::checksumErrorAfterAnUnsavedUploadStillOffersThatUpload()
+{
+    Tool tool;
+    tool.receive(kAbc);
+    tool.receive("\x02" "abc00297\x04");
+    tool.window.answers = {Answer::Yes};
+    const QString saved = tool.folder.filePath(QStringLiteral("kept.xls"));
+    tool.dialog.choices = {saved};
+    tool.main.ExitButton_Click();
+
+    QCOMPARE(tool.window.boxTexts(),
+             (QStringList{QStringLiteral("Checksum error in uploaded data"), kQuestion}));
+    QCOMPARE(readFile(saved), QByteArray("abc\r\n"));
+}
+
+void TestShutdown::closeBoxIsExit()
+{
+    Tool tool;
+    tool.receive(kAbc);
+    qint16 cancel = 0;
+    tool.main.Form_Unload(cancel);
+
+    QCOMPARE(cancel, qint16(0));
+    QCOMPARE(tool.window.boxTexts(), QStringList{kQuestion});
+    QCOMPARE(tool.config(), " 4 \r\n\"" + tool.folder.path().toUtf8() + "\"\r\n");
+    QVERIFY(!tool.port.PortOpen());
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestShutdown::loopRunsUntilExitAndWaitsOnlyWhenIdle()
+{
+    Tool tool;
+    tool.window.actions = {
+        [&tool] { tool.port.reads << "\x02" "ab" << "c00296\x04"; },
+        [] {},
+        [] {},
+        [&tool] { tool.main.ClearButton_Click(); },
+        [&tool] { tool.main.ExitButton_Click(); },
+    };
+    tool.main.Form_Activate();
+
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+    QCOMPARE(tool.window.textHistory,
+             (QStringList{"UPLOADING", "UPLOADING.", "*** UPLOAD COMPLETE ***", QString()}));
+    // It blocks for events only while nothing is waiting to be read.
+    QCOMPARE(tool.window.waits, (QList<bool>{true, false, true, true, true}));
+    QVERIFY(tool.window.boxes.isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestShutdown)
+#include "tst_shutdown.moc"

@@ -26,8 +26,8 @@ void closeQuietly(SerialPortService &port)
 qint16 portNumberOfEntry(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    const QString number = trimmed.startsWith(kEntryPrefix) ? trimmed.mid(kEntryPrefix.size())
-                                                            : trimmed;
+    const QString number =
+        trimmed.startsWith(kEntryPrefix) ? trimmed.mid(kEntryPrefix.size()) : trimmed;
     const auto value = lenientWholeNumber(number.toLatin1(), std::numeric_limits<qint16>::min(),
                                           std::numeric_limits<qint16>::max());
     if (!value)
@@ -92,8 +92,8 @@ void Main::openChosenPort()
 
 void Main::waitForPort(const QString &reason)
 {
-    m_window.messageBox(kCableMessage + QLatin1Char('\n') + reason,
-                        WindowOperations::Buttons::Ok, WindowOperations::Icon::None);
+    m_window.messageBox(kCableMessage + QLatin1Char('\n') + reason, WindowOperations::Buttons::Ok,
+                        WindowOperations::Icon::None);
     m_window.setPortRetryActive(true);
 }
 

@@ -20,8 +20,8 @@ QtSerialPortService::QtSerialPortService(QObject *parent) : QObject(parent)
 void QtSerialPortService::setCommPort(qint16 port)
 {
     if (m_port.isOpen())
-        throw PlatformError(QStringLiteral("COM %1 is open; the port number cannot change now.")
-                                .arg(m_commPort));
+        throw PlatformError(
+            QStringLiteral("COM %1 is open; the port number cannot change now.").arg(m_commPort));
     m_commPort = port;
 }
 

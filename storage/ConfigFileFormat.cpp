@@ -1,5 +1,4 @@
 #include "storage/ConfigFile.h"
-
 #include "upload/LenientNumber.h"
 
 #include <QFile>
@@ -84,9 +83,9 @@ ConfigFields readConfigFields(const QByteArray &content)
     if (reader.atEnd())
         return fields;
     // "3" => 3, "abc" => 0, "3.7" => 4, "99999" => no port: out of range
-    const auto number = lenientWholeNumber(reader.takeUntil(" \t,\r\n"),
-                                           std::numeric_limits<qint16>::min(),
-                                           std::numeric_limits<qint16>::max());
+    const auto number =
+        lenientWholeNumber(reader.takeUntil(" \t,\r\n"), std::numeric_limits<qint16>::min(),
+                           std::numeric_limits<qint16>::max());
     if (!number)
         return fields;
     fields.portNumber = static_cast<qint16>(*number);

@@ -85,9 +85,9 @@ void TestReceiveLoop::statusFollowsThePolls_data()
                                                kUploading + "...", kComplete};
     QTest::newRow("line noise") << QList<QByteArray>{"abc", "\x04\r", "12"}
                                 << QStringList{kUploading, kUploading + ".", kUploading + ".."};
-    QTest::newRow("after a completed upload") << QList<QByteArray>{kAbc, "x", "y"}
-                                              << QStringList{kUploading, kComplete, kUploading,
-                                                             kUploading + "."};
+    QTest::newRow("after a completed upload")
+        << QList<QByteArray>{kAbc, "x", "y"}
+        << QStringList{kUploading, kComplete, kUploading, kUploading + "."};
 }
 
 void TestReceiveLoop::statusFollowsThePolls()
@@ -136,9 +136,11 @@ void TestReceiveLoop::completedUploadEnablesSave()
 void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
 {
     Tool tool;
-    tool.receive({kTable, "\x02" "5,6\r0"});
+    tool.receive({kTable, "\x02"
+                          "5,6\r0"});
     QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
-    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02" "5,6\r0"));
+    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02"
+                                                        "5,6\r0"));
     QCOMPARE(tool.window.text, kUploading);
     QVERIFY(tool.window.save);
     QCOMPARE(tool.main.DataSaved, qint16(0));
@@ -147,8 +149,12 @@ void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
 void TestReceiveLoop::aStartMarkInsideTheDecodedTextIsData()
 {
     Tool tool;
-    tool.receive({frame("a\x02" "b", "00199"), "0123\x04"});
-    QCOMPARE(tool.main.UploadData, QByteArray("a\x02" "b"));
+    tool.receive({frame("a\x02"
+                        "b",
+                        "00199"),
+                  "0123\x04"});
+    QCOMPARE(tool.main.UploadData, QByteArray("a\x02"
+                                              "b"));
     QCOMPARE(tool.window.text, kUploading);
     QVERIFY(tool.window.boxes.isEmpty());
 }
@@ -237,7 +243,8 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
     tool.main.pollPort();
     tool.main.pollPort();
     QCOMPARE(tool.window.boxes.size(), 1);
-    QVERIFY(tool.window.boxes[0].text.startsWith(QStringLiteral("Make sure USB cable is connected\n")));
+    QVERIFY(
+        tool.window.boxes[0].text.startsWith(QStringLiteral("Make sure USB cable is connected\n")));
     QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::Ok);
     QVERIFY(tool.window.retryActive);
 
@@ -258,7 +265,8 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
 void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
 {
     Tool tool;
-    tool.receive({kAbc, "\x02" "1,"});
+    tool.receive({kAbc, "\x02"
+                        "1,"});
     tool.window.entries = QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 12")};
     tool.window.comboText = QStringLiteral("COM 12");
     tool.main.ComComboBox_Click();
@@ -271,7 +279,8 @@ void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
     QCOMPARE(tool.port.CommPort(), qint16(12));
     QVERIFY(!tool.port.PortOpen());
     QCOMPARE(tool.main.UploadData, QByteArray("abc"));
-    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02" "1,"));
+    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02"
+                                                        "1,"));
     tool.main.pollPort();
     QCOMPARE(tool.window.text, kUploading);
 

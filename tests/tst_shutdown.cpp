@@ -13,7 +13,8 @@ namespace {
 using Answer = WindowOperations::Answer;
 
 const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
-const QByteArray kAbc = "\x02" "abc00296\x04";
+const QByteArray kAbc = "\x02"
+                        "abc00296\x04";
 
 QByteArray readFile(const QString &path)
 {
@@ -75,7 +76,9 @@ void TestShutdown::asksOnlyWhileAnUploadIsUnsaved_data()
     QTest::addColumn<bool>("asked");
 
     QTest::newRow("before any upload") << QList<QByteArray>{} << false << false;
-    QTest::newRow("upload still coming in") << QList<QByteArray>{"\x02" "ab"} << false << false;
+    QTest::newRow("upload still coming in") << QList<QByteArray>{"\x02"
+                                                                 "ab"}
+                                            << false << false;
     QTest::newRow("decoded, not saved") << QList<QByteArray>{kAbc} << false << true;
     QTest::newRow("decoded, then cleared") << QList<QByteArray>{kAbc} << true << false;
 }
@@ -135,7 +138,8 @@ void TestShutdown::checksumErrorAfterAnUnsavedUploadStillOffersThatUpload()
 {
     Tool tool;
     tool.receive(kAbc);
-    tool.receive("\x02" "abc00297\x04");
+    tool.receive("\x02"
+                 "abc00297\x04");
     tool.window.answers = {Answer::Yes};
     const QString saved = tool.folder.filePath(QStringLiteral("kept.xls"));
     tool.dialog.choices = {saved};
@@ -164,7 +168,11 @@ void TestShutdown::loopRunsUntilExitAndWaitsOnlyWhenIdle()
 {
     Tool tool;
     tool.window.actions = {
-        [&tool] { tool.port.reads << "\x02" "ab" << "c00296\x04"; },
+        [&tool] {
+            tool.port.reads << "\x02"
+                               "ab"
+                            << "c00296\x04";
+        },
         [] {},
         [] {},
         [&tool] { tool.main.ClearButton_Click(); },

@@ -101,7 +101,8 @@ void TestStartup::rememberedPortIsOpenedAfterTheFirstEntry()
 
     // Discovery probes every port, the first entry's selection opens COM 3, and the remembered
     // COM 5 takes its place.
-    const QStringList afterDiscovery = tool.port.log.mid(tool.port.log.lastIndexOf("refused 16") + 1);
+    const QStringList afterDiscovery =
+        tool.port.log.mid(tool.port.log.lastIndexOf("refused 16") + 1);
     QCOMPARE(afterDiscovery, (QStringList{"open 3", "close 3", "open 5"}));
     QCOMPARE(tool.main.PortNumber, qint16(5));
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 5"));

@@ -46,54 +46,63 @@ void TestUploadFrame::decodes_data()
     const auto decoded = FrameOutcome::Decoded;
 
     QTest::newRow("empty buffer") << QByteArray() << incomplete << QByteArray();
-    QTest::newRow("end marks but no start mark") << QByteArray("abc00296\x04\x04") << incomplete
-                                                 << QByteArray();
-    QTest::newRow("start mark, no end mark") << QByteArray("\x02" "abc00296" "more text")
+    QTest::newRow("end marks but no start mark")
+        << QByteArray("abc00296\x04\x04") << incomplete << QByteArray();
+    QTest::newRow("start mark, no end mark") << QByteArray("\x02"
+                                                           "abc00296"
+                                                           "more text")
                                              << incomplete << QByteArray();
-    QTest::newRow("end mark only before the start mark") << QByteArray("\x04\x02" "abc00296")
+    QTest::newRow("end mark only before the start mark") << QByteArray("\x04\x02"
+                                                                       "abc00296")
                                                          << incomplete << QByteArray();
-    QTest::newRow("two lines of two fields") << frame("1,2\r3,4\r", "00318") << decoded
-                                             << QByteArray("1\t2\r\n3\t4\r\n");
+    QTest::newRow("two lines of two fields")
+        << frame("1,2\r3,4\r", "00318") << decoded << QByteArray("1\t2\r\n3\t4\r\n");
     QTest::newRow("abc") << frame("abc", "00296") << decoded << QByteArray("abc");
     QTest::newRow("empty payload") << frame("", "00002") << decoded << QByteArray();
-    QTest::newRow("600 z wrap past 65535") << frame(QByteArray(600, 'z'), "07666") << decoded
-                                           << QByteArray(600, 'z');
+    QTest::newRow("600 z wrap past 65535")
+        << frame(QByteArray(600, 'z'), "07666") << decoded << QByteArray(600, 'z');
     QTest::newRow("noise before the start mark is dropped")
         << QByteArray("noise,\r\x04" + frame("abc", "00296")) << decoded << QByteArray("abc");
-    QTest::newRow("second start mark is payload, adds 2")
-        << frame("a\x02" "b", "00199") << decoded << QByteArray("a\x02" "b");
-    QTest::newRow("received CR LF gains a second LF") << frame("a\r\n", "00122") << decoded
-                                                      << QByteArray("a\r\n\n");
-    QTest::newRow("lone LF passes unchanged") << frame("a\nb", "00207") << decoded
-                                              << QByteArray("a\nb");
-    QTest::newRow("no commas: only LFs added") << frame("ab\r", "00210") << decoded
-                                               << QByteArray("ab\r\n");
-    QTest::newRow("bytes above 127 pass through") << frame("\xe9,\xff", "00534") << decoded
-                                                  << QByteArray("\xe9\t\xff");
+    QTest::newRow("second start mark is payload, adds 2") << frame("a\x02"
+                                                                   "b",
+                                                                   "00199")
+                                                          << decoded
+                                                          << QByteArray("a\x02"
+                                                                        "b");
+    QTest::newRow("received CR LF gains a second LF")
+        << frame("a\r\n", "00122") << decoded << QByteArray("a\r\n\n");
+    QTest::newRow("lone LF passes unchanged")
+        << frame("a\nb", "00207") << decoded << QByteArray("a\nb");
+    QTest::newRow("no commas: only LFs added")
+        << frame("ab\r", "00210") << decoded << QByteArray("ab\r\n");
+    QTest::newRow("bytes above 127 pass through")
+        << frame("\xe9,\xff", "00534") << decoded << QByteArray("\xe9\t\xff");
     QTest::newRow("checksum one less") << frame("abc", "00295") << error << QByteArray();
     QTest::newRow("checksum one more") << frame("abc", "00297") << error << QByteArray();
     QTest::newRow("field with blanks") << frame("abc", "  296") << decoded << QByteArray("abc");
-    QTest::newRow("field starting with a letter reads 0") << frame("abc", "x0296") << error
-                                                          << QByteArray();
+    QTest::newRow("field starting with a letter reads 0")
+        << frame("abc", "x0296") << error << QByteArray();
     QTest::newRow("fraction rounds down") << frame("abc", "296.4") << decoded << QByteArray("abc");
-    QTest::newRow("half rounds to even 296") << frame("abc", "295.5") << decoded
-                                             << QByteArray("abc");
+    QTest::newRow("half rounds to even 296")
+        << frame("abc", "295.5") << decoded << QByteArray("abc");
     QTest::newRow("half rounds to even 298") << frame("abc", "297.5") << error << QByteArray();
     QTest::newRow("hexadecimal field") << frame("abc", "&H128") << decoded << QByteArray("abc");
     QTest::newRow("octal field") << frame("abc", "&O450") << decoded << QByteArray("abc");
 
     // The checksum field is read just before the end mark, whatever follows the frame.
-    QTest::newRow("CR LF after the end mark") << frame("abc", "00296") + "\r\n" << decoded
-                                              << QByteArray("abc");
+    QTest::newRow("CR LF after the end mark") << frame("abc", "00296") + "\r\n"
+                                              << decoded << QByteArray("abc");
     QTest::newRow("five digits and more after the end mark")
         << frame("abc", "00296") + "12345x" << decoded << QByteArray("abc");
-    QTest::newRow("start of the next upload after the end mark")
-        << frame("abc", "00296") + "\x02" "1,2" << decoded << QByteArray("abc");
+    QTest::newRow("start of the next upload after the end mark") << frame("abc", "00296") + "\x02"
+                                                                                            "1,2"
+                                                                 << decoded << QByteArray("abc");
 
     // No room for the checksum field, or a value no 32-bit checksum can have: damaged.
     QTest::newRow("marks side by side") << QByteArray("\x02\x04") << error << QByteArray();
-    QTest::newRow("four characters between the marks") << QByteArray("\x02" "0002\x04") << error
-                                                       << QByteArray();
+    QTest::newRow("four characters between the marks") << QByteArray("\x02"
+                                                                     "0002\x04")
+                                                       << error << QByteArray();
     QTest::newRow("checksum field 1e100") << frame("abc", "1e100") << error << QByteArray();
     QTest::newRow("checksum field 9e9") << frame("abc", "9e9  ") << error << QByteArray();
 }
@@ -132,15 +141,20 @@ void TestUploadFrame::scannerAgreesWithDecoderWhateverTheReads()
 void TestUploadFrame::scannerKeepsWhatFollowsTheEndMark()
 {
     FrameScanner scanner;
-    scanner.append(frame("abc", "00296") + "\x02" "a\x02" "b");
+    scanner.append(frame("abc", "00296") + "\x02"
+                                           "a\x02"
+                                           "b");
     QCOMPARE(scanner.takeFrame(kStart, kEnd).text, QByteArray("abc"));
-    QCOMPARE(scanner.characters(), QByteArray("\x02" "a\x02" "b"));
+    QCOMPARE(scanner.characters(), QByteArray("\x02"
+                                              "a\x02"
+                                              "b"));
     QCOMPARE(scanner.takeFrame(kStart, kEnd).outcome, FrameOutcome::Incomplete);
 
     scanner.append("00199\x04");
     const DecodedFrame second = scanner.takeFrame(kStart, kEnd);
     QCOMPARE(second.outcome, FrameOutcome::Decoded);
-    QCOMPARE(second.text, QByteArray("a\x02" "b"));
+    QCOMPARE(second.text, QByteArray("a\x02"
+                                     "b"));
     QVERIFY(scanner.isEmpty());
 }
 

@@ -21,6 +21,6 @@ public:
 
 private:
     QByteArray m_buffer;
-    qsizetype m_start = -1;    // index of the first start mark, once found
-    qsizetype m_searched = 0;  // every byte before this index has been searched
+    qsizetype m_start = -1;   // index of the first start mark, once found
+    qsizetype m_searched = 0; // every byte before this index has been searched
 };

@@ -8,7 +8,12 @@
 // The payload is comma-separated text, each line ended by a carriage return. The checksum is
 // 2 plus the codes of the payload's bytes, modulo 65536.
 
-enum class FrameOutcome { Incomplete, ChecksumError, Decoded };
+enum class FrameOutcome
+{
+    Incomplete,
+    ChecksumError,
+    Decoded
+};
 
 struct DecodedFrame
 {

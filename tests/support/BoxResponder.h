@@ -40,8 +40,7 @@ private:
         boxes << Box{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
         if (presses.isEmpty()) {
             // Esc presses the box's own escape button: OK, Cancel or No.
-            QCoreApplication::postEvent(box,
-                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+            QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
             return;
         }
         QMetaObject::invokeMethod(box->button(presses.takeFirst()), &QAbstractButton::click,

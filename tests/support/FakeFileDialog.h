@@ -15,7 +15,7 @@ public:
     QString fileName;
     QString initDir;
     QStringList choices;
-    QStringList shownIn;   // the InitDir of every showing
+    QStringList shownIn; // the InitDir of every showing
 
     void setCancelError(bool value) override { cancelError = value; }
     void setFlags(qint32 value) override { flags = value; }

@@ -16,9 +16,9 @@
 class FakeSerialPort : public SerialPortService
 {
 public:
-    QSet<qint16> present;       // ports that open
-    QList<QByteArray> reads;    // what each later poll finds waiting, one entry per poll
-    QStringList log;            // "open 3", "close 3", "refused 7"
+    QSet<qint16> present;    // ports that open
+    QList<QByteArray> reads; // what each later poll finds waiting, one entry per poll
+    QStringList log;         // "open 3", "close 3", "refused 7"
     bool lossPending = false;
 
     void setCommPort(qint16 port) override

@@ -20,10 +20,10 @@ public:
     };
 
     QString text;
-    QStringList textHistory;   // every text the status box showed, in order
+    QStringList textHistory; // every text the status box showed, in order
     bool save = true;
     QList<Box> boxes;
-    QList<Answer> answers;     // answers to the next boxes; OK/No/Cancel when empty
+    QList<Answer> answers;       // answers to the next boxes; OK/No/Cancel when empty
     std::function<void()> onBox; // what the user does while a box is open
     QStringList entries;
     QStringList toolTips;
@@ -39,7 +39,7 @@ public:
     QList<int> endedWith;
     // User actions run one per dispatch; the combo box click is routed to onComboClick.
     QList<std::function<void()>> actions;
-    QList<bool> waits;         // the mayWait of every dispatch
+    QList<bool> waits; // the mayWait of every dispatch
     std::function<void()> onComboClick;
 
     void processEvents(bool mayWait) override

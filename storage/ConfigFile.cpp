@@ -36,7 +36,10 @@ void Main::SaveConfigFile()
     // A program folder that takes no new files may still hold a writable settings file.
     file.setDirectWriteFallback(true);
     const QByteArray bytes = configFileBytes(PortNumber, CommonDialog1.InitDir());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // commit() ignores a failure of the final write of buffered text and would put a cut-off
+    // file in place of the old one, so that write is made and checked first.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
         throw PlatformError(QStringLiteral("The settings could not be saved to %1:\n%2")
                                 .arg(ConfigPath, file.errorString()));
 }

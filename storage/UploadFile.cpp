@@ -28,7 +28,9 @@ void writeUploadFile(const QString &fileName, const QByteArray &upload)
 {
     const QByteArray bytes = upload + "\r\n";
     const QFileInfo target(fileName);
-    if (target.exists() && !target.isWritable())
+    // Root passes every write check, so the file's own write bit marks it read-only as well.
+    if (target.exists() &&
+        (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
         refuse(QStringLiteral("The file is read-only."));
     if (target.exists() && !target.isFile()) {
         // A device or pipe cannot be replaced by a renamed file; it is written as it is.
@@ -36,7 +38,10 @@ void writeUploadFile(const QString &fileName, const QByteArray &upload)
         return;
     }
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // commit() ignores a failure of the final write of buffered text and would put a cut-off
+    // file in place of the old one, so that write is made and checked first.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
         refuse(file.errorString());
 }
 

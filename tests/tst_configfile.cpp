@@ -1,0 +1,430 @@
+#include "app/Main.h"
+#include "app/PlatformError.h"
+#include "storage/ConfigFile.h"
+#include "support/FakeFileDialog.h"
+#include "support/FakeSerialPort.h"
+#include "support/FakeWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+
+namespace {
+
+using Port = std::optional<qint16>;
+using Folder = std::optional<QString>;
+
+// Readable forms for comparisons, so that a failure shows both values.
+QString shown(const Port &port)
+{
+    return port ? QString::number(*port) : QStringLiteral("(none)");
+}
+QString shown(const Folder &folder)
+{
+    return folder ? QLatin1Char('"') + *folder + QLatin1Char('"') : QStringLiteral("(none)");
+}
+
+// "/data/Müller/Ørsted"
+const QString kNonAscii = QStringLiteral(u"/data/M\u00fcller/\u00d8rsted");
+const QByteArray kNonAsciiUtf8("/data/M\xc3\xbcller/\xc3\x98rsted");
+
+const QString kConfigFileName = QStringLiteral("uploader.cfg");
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+// The tool with ports 2 and 5 present, found by start-up's discovery, and port 0, which
+// discovery never probes but a settings file may name.
+struct Tool
+{
+    FakeWindow window;
+    FakeSerialPort port;
+    FakeFileDialog dialog;
+    Main main{window, port, dialog};
+
+    explicit Tool(const QString &programFolder)
+    {
+        window.folder = programFolder;
+        port.present = {0, 2, 5};
+    }
+
+    // What the real window does with a failure that no procedure guards.
+    void runAsTheWindowDoes(void (Main::*procedure)())
+    {
+        try {
+            (main.*procedure)();
+        } catch (const PlatformError &error) {
+            main.reportPlatformFailure(error.message());
+        }
+    }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Port)
+Q_DECLARE_METATYPE(Folder)
+Q_DECLARE_METATYPE(std::optional<QByteArray>)
+
+class TestConfigFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesTwoLines_data();
+    void writesTwoLines();
+    void readsBackWhatItWrites_data();
+    void readsBackWhatItWrites();
+    void readsFields_data();
+    void readsFields();
+    void survivesHugeContent_data();
+    void survivesHugeContent();
+    void survivesRandomBytes_data();
+    void survivesRandomBytes();
+    void startUpLoadsOrRewritesTheFile_data();
+    void startUpLoadsOrRewritesTheFile();
+    void unwritableProgramFolderIsReportedOnlyAtExit();
+    void exitWritesTheSettings();
+    void failedWriteAtExitKeepsTheEarlierSettings();
+};
+
+void TestConfigFile::writesTwoLines_data()
+{
+    QTest::addColumn<qint16>("port");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("drive folder") << qint16(3) << QStringLiteral("C:\\Data")
+                                  << QByteArray::fromHex("2033200D0A22433A5C44617461220D0A");
+    QTest::newRow("unix folder") << qint16(3) << QStringLiteral("/data/runs")
+                                 << QByteArray(" 3 \r\n\"/data/runs\"\r\n");
+    QTest::newRow("two digits") << qint16(12) << QStringLiteral("/d")
+                                << QByteArray(" 12 \r\n\"/d\"\r\n");
+    QTest::newRow("no port") << qint16(0) << QStringLiteral("/d")
+                             << QByteArray(" 0 \r\n\"/d\"\r\n");
+    QTest::newRow("negative") << qint16(-5) << QStringLiteral("/d")
+                              << QByteArray("-5 \r\n\"/d\"\r\n");
+    QTest::newRow("lowest") << qint16(-32768) << QStringLiteral("/d")
+                            << QByteArray("-32768 \r\n\"/d\"\r\n");
+    QTest::newRow("highest") << qint16(32767) << QStringLiteral("/d")
+                             << QByteArray(" 32767 \r\n\"/d\"\r\n");
+    QTest::newRow("empty folder") << qint16(3) << QString() << QByteArray(" 3 \r\n\"\"\r\n");
+    QTest::newRow("commas and spaces") << qint16(3) << QStringLiteral("/my runs, 2024/a b")
+                                       << QByteArray(" 3 \r\n\"/my runs, 2024/a b\"\r\n");
+    QTest::newRow("non-ASCII in UTF-8")
+        << qint16(3) << kNonAscii << QByteArray(" 3 \r\n\"" + kNonAsciiUtf8 + "\"\r\n");
+}
+
+void TestConfigFile::writesTwoLines()
+{
+    QFETCH(qint16, port);
+    QFETCH(QString, folder);
+    QFETCH(QByteArray, bytes);
+
+    QCOMPARE(configFileBytes(port, folder), bytes);
+}
+
+void TestConfigFile::readsBackWhatItWrites_data()
+{
+    QTest::addColumn<qint16>("port");
+    QTest::addColumn<QString>("folder");
+
+    QTest::newRow("drive folder") << qint16(3) << QStringLiteral("C:\\Data");
+    QTest::newRow("lowest port") << qint16(-32768) << QStringLiteral("/data/runs");
+    QTest::newRow("highest port") << qint16(32767) << QStringLiteral("/data/runs");
+    QTest::newRow("no port, empty folder") << qint16(0) << QString();
+    QTest::newRow("commas and spaces") << qint16(12) << QStringLiteral("/my runs, 2024/a b");
+    QTest::newRow("blanks around the folder") << qint16(7) << QStringLiteral(" /x\t ");
+    QTest::newRow("non-ASCII") << qint16(4) << kNonAscii;
+}
+
+void TestConfigFile::readsBackWhatItWrites()
+{
+    QFETCH(qint16, port);
+    QFETCH(QString, folder);
+
+    const ConfigFields fields = readConfigFields(configFileBytes(port, folder));
+    QCOMPARE(shown(fields.portNumber), shown(Port(port)));
+    QCOMPARE(shown(fields.folder), shown(Folder(folder)));
+}
+
+void TestConfigFile::readsFields_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Port>("port");
+    QTest::addColumn<Folder>("folder");
+
+    const Folder x = QStringLiteral("/x");
+
+    QTest::newRow("empty file") << QByteArray() << Port() << Folder();
+    QTest::newRow("only line ends and blanks") << QByteArray("\r\n \t\r\n") << Port() << Folder();
+    QTest::newRow("only CRs") << QByteArray(50, '\r') << Port() << Folder();
+    QTest::newRow("only line 1") << QByteArray(" 3 \r\n") << Port(3) << Folder();
+    QTest::newRow("only line 1, no line end") << QByteArray(" 3 ") << Port(3) << Folder();
+    QTest::newRow("letters on line 1") << QByteArray("COM\r\n\"/x\"\r\n") << Port(0) << x;
+    QTest::newRow("beyond the range") << QByteArray(" 40000 \r\n\"/x\"\r\n") << Port() << Folder();
+    QTest::newRow("beyond the range, exponent")
+        << QByteArray(" 1e9 \r\n\"/x\"\r\n") << Port() << Folder();
+    QTest::newRow("just above") << QByteArray(" 32768 \r\n\"/x\"\r\n") << Port() << Folder();
+    QTest::newRow("just below") << QByteArray("-32769 \r\n\"/x\"\r\n") << Port() << Folder();
+    QTest::newRow("highest") << QByteArray(" 32767 \r\n\"/x\"\r\n") << Port(32767) << x;
+    QTest::newRow("lowest") << QByteArray("-32768 \r\n\"/x\"\r\n") << Port(-32768) << x;
+    QTest::newRow("unquoted folder")
+        << QByteArray(" 3 \r\n/data/runs\r\n") << Port(3) << Folder(QStringLiteral("/data/runs"));
+    QTest::newRow("unquoted folder up to a comma")
+        << QByteArray(" 3 \r\n/my runs, more\r\n") << Port(3) << Folder(QStringLiteral("/my runs"));
+    QTest::newRow("unquoted folder without trailing blanks")
+        << QByteArray(" 3 \r\n/a b \t \r\n") << Port(3) << Folder(QStringLiteral("/a b"));
+    QTest::newRow("two quotes") << QByteArray(" 3 \r\n\"\"\r\n") << Port(3) << Folder(QString());
+    QTest::newRow("quoted commas and spaces")
+        << QByteArray(" 3 \r\n\"/my runs, 2024\"\r\n") << Port(3)
+        << Folder(QStringLiteral("/my runs, 2024"));
+    QTest::newRow("non-ASCII") << QByteArray(" 3 \r\n\"" + kNonAsciiUtf8 + "\"\r\n") << Port(3)
+                               << Folder(kNonAscii);
+    QTest::newRow("lone CRs") << QByteArray(" 3 \r\"/x\"\r") << Port(3) << x;
+    QTest::newRow("lone LFs") << QByteArray(" 3 \n\"/x\"\n") << Port(3) << x;
+    QTest::newRow("tabs") << QByteArray("\t3\t\r\n\t\"/x\"\r\n") << Port(3) << x;
+    QTest::newRow("fraction rounds up") << QByteArray("3.7\r\n\"/x\"\r\n") << Port(4) << x;
+    QTest::newRow("half goes to even") << QByteArray("2.5\r\n\"/x\"\r\n") << Port(2) << x;
+    QTest::newRow("digits then letters") << QByteArray("12abc\r\n\"/x\"\r\n") << Port(12) << x;
+    QTest::newRow("blank lines first")
+        << QByteArray("\r\n\n  \r\n 3 \r\n\"/x\"\r\n") << Port(3) << x;
+    QTest::newRow("no closing quote") << QByteArray(" 3 \r\n\"/x\r\nmore\r\n") << Port(3) << x;
+    QTest::newRow("no closing quote at the end") << QByteArray(" 3 \r\n\"/x") << Port(3) << x;
+    QTest::newRow("comma after the number") << QByteArray("3,\"/x\"") << Port(3) << x;
+    QTest::newRow("nothing after the folder line") << QByteArray(" 3 \r\n\"/x\"") << Port(3) << x;
+}
+
+void TestConfigFile::readsFields()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(Port, port);
+    QFETCH(Folder, folder);
+
+    const ConfigFields fields = readConfigFields(content);
+    QCOMPARE(shown(fields.portNumber), shown(port));
+    QCOMPARE(shown(fields.folder), shown(folder));
+}
+
+void TestConfigFile::survivesHugeContent_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Port>("port");
+    QTest::addColumn<qsizetype>("folderSize");
+
+    constexpr qsizetype kHuge = 4 << 20;
+    QTest::newRow("digits") << QByteArray(kHuge, '7') << Port() << qsizetype(-1);
+    QTest::newRow("letters") << QByteArray(kHuge, 'x') << Port(0) << qsizetype(-1);
+    QTest::newRow("blanks") << QByteArray(kHuge, ' ') << Port() << qsizetype(-1);
+    QTest::newRow("CRs") << QByteArray(kHuge, '\r') << Port() << qsizetype(-1);
+    QTest::newRow("unquoted folder") << " 3 \r\n" + QByteArray(kHuge, 'x') << Port(3) << kHuge;
+    QTest::newRow("quoted folder, not closed")
+        << " 3 \r\n\"" + QByteArray(kHuge, 'x') << Port(3) << kHuge;
+}
+
+void TestConfigFile::survivesHugeContent()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(Port, port);
+    QFETCH(qsizetype, folderSize);
+
+    const ConfigFields fields = readConfigFields(content);
+    QCOMPARE(shown(fields.portNumber), shown(port));
+    QCOMPARE(fields.folder ? fields.folder->size() : qsizetype(-1), folderSize);
+}
+
+void TestConfigFile::survivesRandomBytes_data()
+{
+    QTest::addColumn<QByteArray>("content");
+
+    // Fixed seeds: any failure repeats. Half of the rows draw only from the characters that
+    // steer the reader, so that they get past the number into the folder.
+    const QByteArray steering("0123456789 \t\r\n\",.-+eE&Hx/");
+    for (quint32 seed = 1; seed <= 40; ++seed) {
+        QRandomGenerator random(seed);
+        QByteArray content(1 + random.bounded(2000), '\0');
+        for (char &c : content)
+            c = seed % 2 ? char(random.bounded(256)) : steering[random.bounded(steering.size())];
+        QTest::addRow("seed %u", seed) << content;
+    }
+}
+
+void TestConfigFile::survivesRandomBytes()
+{
+    QFETCH(QByteArray, content);
+
+    const ConfigFields fields = readConfigFields(content);
+    QVERIFY(!fields.folder || fields.portNumber);
+    if (fields.folder) {
+        QVERIFY(!fields.folder->contains(QLatin1Char('\r')));
+        QVERIFY(!fields.folder->contains(QLatin1Char('\n')));
+    }
+    // Whatever was read is read the same way again.
+    const ConfigFields again = readConfigFields(content);
+    QCOMPARE(shown(again.portNumber), shown(fields.portNumber));
+    QCOMPARE(shown(again.folder), shown(fields.folder));
+}
+
+void TestConfigFile::startUpLoadsOrRewritesTheFile_data()
+{
+    // "<program>" stands for the program folder, known only when the row runs.
+    QTest::addColumn<std::optional<QByteArray>>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<qint16>("port");
+    QTest::addColumn<QString>("initDir");
+
+    const QString program = QStringLiteral("<program>");
+    QTest::newRow("no file") << std::optional<QByteArray>()
+                             << QByteArray(" 2 \r\n\"<program>\"\r\n") << qint16(2) << program;
+    QTest::newRow("one readable line")
+        << std::optional<QByteArray>(" 5 \r\n") << QByteArray(" 5 \r\n\"<program>\"\r\n")
+        << qint16(5) << program;
+    QTest::newRow("number beyond the range")
+        << std::optional<QByteArray>(" 40000 \r\n\"/data/runs\"\r\n")
+        << QByteArray(" 2 \r\n\"<program>\"\r\n") << qint16(2) << program;
+    // Read as port 0 with a folder: the file is complete and stays as the user wrote it.
+    QTest::newRow("letters on line 1")
+        << std::optional<QByteArray>("COM\r\n\"/data/runs\"\r\n")
+        << QByteArray("COM\r\n\"/data/runs\"\r\n") << qint16(0) << QStringLiteral("/data/runs");
+}
+
+void TestConfigFile::startUpLoadsOrRewritesTheFile()
+{
+    QFETCH(std::optional<QByteArray>, before);
+    QFETCH(QByteArray, after);
+    QFETCH(qint16, port);
+    QFETCH(QString, initDir);
+
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    if (before)
+        QVERIFY(writeFile(configPath, *before));
+    after.replace("<program>", QFile::encodeName(program.path()));
+    initDir.replace(QStringLiteral("<program>"), program.path());
+
+    Tool tool(program.path());
+    tool.main.Form_Load();
+
+    QCOMPARE(contentOf(configPath), after);
+    QCOMPARE(tool.main.ConfigPath, configPath);
+    QCOMPARE(tool.main.PortNumber, port);
+    QCOMPARE(tool.dialog.initDir, initDir);
+    QCOMPARE(tool.window.comboText, QStringLiteral("COM %1").arg(port));
+    QCOMPARE(tool.port.CommPort(), port);
+    QVERIFY(tool.port.PortOpen());
+    QVERIFY(tool.window.boxes.isEmpty());
+    QVERIFY(tool.window.endedWith.isEmpty());
+}
+
+void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
+{
+    // A folder below a regular file cannot exist, so nothing can be written there, not even
+    // by root, whom a read-only folder would not stop.
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QString file = QDir(temporary.path()).filePath(QStringLiteral("file.txt"));
+    QVERIFY(writeFile(file, "x"));
+    const QString program = file + QStringLiteral("/prog");
+    const QString configPath = program + QLatin1Char('/') + kConfigFileName;
+
+    Tool tool(program);
+    tool.runAsTheWindowDoes(&Main::Form_Load);
+
+    QVERIFY(tool.window.boxes.isEmpty());
+    QVERIFY(tool.window.endedWith.isEmpty());
+    QCOMPARE(tool.main.PortNumber, qint16(2));
+    QCOMPARE(tool.dialog.initDir, program);
+    QVERIFY(tool.port.PortOpen());
+    QVERIFY(!QFileInfo::exists(configPath));
+
+    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+
+    QCOMPARE(tool.window.boxes.size(), 1);
+    const FakeWindow::Box &box = tool.window.boxes[0];
+    QCOMPARE(box.icon, WindowOperations::Icon::Critical);
+    QCOMPARE(box.buttons, WindowOperations::Buttons::Ok);
+    QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("Not a directory")), qPrintable(box.text));
+    QCOMPARE(tool.window.endedWith, QList<int>{1});
+}
+
+void TestConfigFile::exitWritesTheSettings()
+{
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    QVERIFY(writeFile(configPath, " 3 \r\n\"/a much longer folder than the new one\"\r\n"));
+
+    Tool tool(program.path());
+    tool.main.ConfigPath = configPath;
+    tool.main.PortNumber = 12;
+    tool.main.DataSaved = 1;
+    tool.dialog.initDir = kNonAscii;
+    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+
+    QCOMPARE(contentOf(configPath), QByteArray(" 12 \r\n\"" + kNonAsciiUtf8 + "\"\r\n"));
+    QVERIFY(tool.window.boxes.isEmpty());
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestConfigFile::failedWriteAtExitKeepsTheEarlierSettings()
+{
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    const QByteArray earlier(" 3 \r\n\"/data/runs\"\r\n");
+    QVERIFY(writeFile(configPath, earlier));
+
+    Tool tool(program.path());
+    tool.main.ConfigPath = configPath;
+    tool.main.PortNumber = 12;
+    tool.main.DataSaved = 1;
+    tool.dialog.initDir = QStringLiteral("/data/other");
+
+    // No file may grow, as on a full disk; root is held to it too. The signal that would end
+    // the process at the limit is ignored, so the write just fails.
+    rlimit before{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit noRoom{0, before.rlim_max};
+    const bool limited = setrlimit(RLIMIT_FSIZE, &noRoom) == 0;
+    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, signalBefore);
+    QVERIFY(limited);
+
+    QCOMPARE(contentOf(configPath), earlier);
+    QCOMPARE(entriesOf(program.path()), QStringList{kConfigFileName});
+    QCOMPARE(tool.window.boxes.size(), 1);
+    const FakeWindow::Box &box = tool.window.boxes[0];
+    QCOMPARE(box.icon, WindowOperations::Icon::Critical);
+    QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("File too large")), qPrintable(box.text));
+    QCOMPARE(tool.window.endedWith, QList<int>{1});
+}
+
+QTEST_APPLESS_MAIN(TestConfigFile)
+#include "tst_configfile.moc"

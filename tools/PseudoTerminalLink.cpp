@@ -1,0 +1,113 @@
+#include "tools/PseudoTerminalLink.h"
+
+#include "app/PlatformError.h"
+#include "tools/Interruption.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+PseudoTerminalLink::PseudoTerminalLink(const QString &linkPath)
+    : m_linkPath(QFileInfo(linkPath).absoluteFilePath())
+{
+    // Raw from the start: bytes sent before the tool opens the port would otherwise be echoed
+    // back, and every CR would arrive as LF.
+    termios raw{};
+    ::cfmakeraw(&raw);
+    char device[64] = {};
+    if (::openpty(&m_instrument, &m_port, nullptr, &raw, nullptr) != 0)
+        throw PlatformError(QStringLiteral("cannot make a pseudo-terminal: %1").arg(systemError()));
+    if (::ptsname_r(m_instrument, device, sizeof device) != 0) {
+        const QString reason = systemError();
+        close();
+        throw PlatformError(QStringLiteral("cannot name the pseudo-terminal: %1").arg(reason));
+    }
+    m_devicePath = QFile::decodeName(device);
+    // Non-blocking, so that a full queue waits in a poll that a signal can end.
+    ::fcntl(m_instrument, F_SETFL, ::fcntl(m_instrument, F_GETFL) | O_NONBLOCK);
+    try {
+        link();
+    } catch (const PlatformError &) {
+        close();
+        throw;
+    }
+}
+
+PseudoTerminalLink::~PseudoTerminalLink()
+{
+    // Only our own link: a newer device under the same name stays.
+    if (QFileInfo(m_linkPath).symLinkTarget() == m_devicePath)
+        ::unlink(QFile::encodeName(m_linkPath).constData());
+    close();
+}
+
+void PseudoTerminalLink::link()
+{
+    const QFileInfo existing(m_linkPath);
+    // A link left by an earlier run is replaced, as when the instrument is plugged in again; a
+    // real file or device under that name is not ours to remove.
+    if (existing.exists() && !existing.isSymLink())
+        throw PlatformError(
+            QStringLiteral("%1 exists and is not a link; not replacing it").arg(m_linkPath));
+    if (!QDir().mkpath(existing.absolutePath()))
+        throw PlatformError(
+            QStringLiteral("cannot make the folder %1").arg(existing.absolutePath()));
+    const QByteArray path = QFile::encodeName(m_linkPath);
+    if (existing.isSymLink())
+        ::unlink(path.constData());
+    if (::symlink(QFile::encodeName(m_devicePath).constData(), path.constData()) != 0)
+        throw PlatformError(QStringLiteral("cannot link %1: %2").arg(m_linkPath, systemError()));
+}
+
+void PseudoTerminalLink::close()
+{
+    if (m_instrument >= 0)
+        ::close(m_instrument);
+    if (m_port >= 0)
+        ::close(m_port);
+    m_instrument = m_port = -1;
+}
+
+bool PseudoTerminalLink::send(QByteArrayView bytes)
+{
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t written =
+            ::write(m_instrument, bytes.data() + sent, size_t(bytes.size() - sent));
+        if (written > 0) {
+            sent += written;
+        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+            m_error = QStringLiteral("cannot write to %1: %2").arg(m_devicePath, systemError());
+            return false;
+        } else if (Interruption::waitFor(m_instrument, POLLOUT, QDeadlineTimer::Forever) ==
+                   Interruption::Wait::Interrupted) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PseudoTerminalLink::delivered()
+{
+    // Polling the port side also pushes through what the kernel still has in flight, so no bytes
+    // hide between the two sides.
+    pollfd waiting{m_port, POLLIN, 0};
+    return ::poll(&waiting, 1, 0) == 0;
+}

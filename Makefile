@@ -3,7 +3,7 @@ BUILD      := build
 ASAN_BUILD := build-asan
 CMAKE      := cmake -G Ninja -S .
 
-.PHONY: all deps build test test-fast test-asan format clean
+.PHONY: all deps build demo run test test-fast test-asan format clean bench fuzz
 
 all: build
 
@@ -13,6 +13,12 @@ deps:
 build: deps
 	@$(CMAKE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD)
+
+demo: build
+	@scripts/demo $(BUILD)
+
+run: build
+	$(BUILD)/brackenfeld
 
 test: test-fast test-asan
 
@@ -25,7 +31,19 @@ test-asan: deps
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
 
 format:
-	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+bench: deps
+	@bench/run
+
+fuzz: deps
+	@CC=clang CXX=clang++ $(CMAKE) -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBRACKENFELD_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build build-fuzz --target fuzz_decode
+	@mkdir -p build-fuzz/corpus/decode build-fuzz/findings
+	@cp -u tests/fuzz/corpus/decode/* build-fuzz/corpus/decode/
+	build-fuzz/tests/fuzz/fuzz_decode -max_total_time=60 -artifact_prefix=build-fuzz/findings/ \
+		build-fuzz/corpus/decode

@@ -36,13 +36,15 @@ public:
     // returns only where the process end is replaced (tests).
     void runActivated();
 
+    // What the window shows, for tests.
+    QString uploadText() const;
+    bool saveEnabled() const;
+
     // The window operations.
     void processEvents(bool mayWait) override;
-    QString uploadText() const override;
     bool uploadTextStartsWith(const QString &prefix) const override;
     void setUploadText(const QString &text) override;
     void appendUploadText(const QString &text) override;
-    bool saveEnabled() const override;
     void setSaveEnabled(bool enabled) override;
     Answer messageBox(const QString &text, Buttons buttons, Icon icon) override;
     void clearComPorts() override;

@@ -33,13 +33,11 @@ public:
     // Dispatches every pending event. With mayWait, first blocks until at least one arrives.
     virtual void processEvents(bool mayWait) = 0;
 
-    virtual QString uploadText() const = 0;
     virtual bool uploadTextStartsWith(const QString &prefix) const = 0;
     virtual void setUploadText(const QString &text) = 0;
     // Costs the same however long the text already is.
     virtual void appendUploadText(const QString &text) = 0;
 
-    virtual bool saveEnabled() const = 0;
     virtual void setSaveEnabled(bool enabled) = 0;
 
     // A modal box titled with the application title.

@@ -16,7 +16,6 @@ public:
     int boxCount = 0;
 
     void processEvents(bool) override {}
-    QString uploadText() const override { return m_text + QString(m_dots, u'.'); }
     bool uploadTextStartsWith(const QString &prefix) const override
     {
         if (prefix.size() <= m_text.size())
@@ -36,10 +35,9 @@ public:
             ++m_dots;
             return;
         }
-        setUploadText(uploadText() + more);
+        setUploadText(m_text + QString(m_dots, u'.') + more);
     }
-    bool saveEnabled() const override { return m_save; }
-    void setSaveEnabled(bool enabled) override { m_save = enabled; }
+    void setSaveEnabled(bool) override {}
     Answer messageBox(const QString &, Buttons, Icon) override
     {
         ++boxCount;
@@ -63,5 +61,4 @@ public:
 private:
     QString m_text;
     qsizetype m_dots = 0;
-    bool m_save = false;
 };

@@ -48,7 +48,7 @@ public:
         if (!actions.isEmpty())
             actions.takeFirst()();
     }
-    QString uploadText() const override { return text; }
+    QString uploadText() const { return text; }
     bool uploadTextStartsWith(const QString &prefix) const override
     {
         return text.startsWith(prefix);
@@ -59,7 +59,6 @@ public:
         textHistory << text;
     }
     void appendUploadText(const QString &more) override { setUploadText(text + more); }
-    bool saveEnabled() const override { return save; }
     void setSaveEnabled(bool enabled) override { save = enabled; }
     Answer messageBox(const QString &boxText, Buttons buttons, Icon icon) override
     {

@@ -172,11 +172,6 @@ void MainWindow::appendUploadText(const QString &text)
     m_statusBox->appendText(text);
 }
 
-bool MainWindow::saveEnabled() const
-{
-    return m_saveButton->isEnabled();
-}
-
 void MainWindow::setSaveEnabled(bool enabled)
 {
     m_saveButton->setEnabled(enabled);

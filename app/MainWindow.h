@@ -36,9 +36,8 @@ public:
     // returns only where the process end is replaced (tests).
     void runActivated();
 
-    // What the window shows, for tests.
+    // The status box's text, for tests.
     QString uploadText() const;
-    bool saveEnabled() const;
 
     // The window operations.
     void processEvents(bool mayWait) override;

@@ -64,7 +64,9 @@ private:
     void LoadConfigFile();
     void SaveConfigFile();
 
+    void receiveWaiting();
     void actOnFrame(const DecodedFrame &frame);
+    void reportDeviceLoss();
     void openChosenPort();
     void waitForPort(const QString &reason);
     // The guarded open of start-up: true once open, or once the user gave up and the process ended.

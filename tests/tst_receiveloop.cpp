@@ -68,6 +68,7 @@ private slots:
     void clearAfterAnUploadResetsEverything();
     void twoFramesInOneReadLeaveTheSecond();
     void loopWaitsOnlyWhileNothingIsWaiting();
+    void lostDeviceIsReportedOnceAndRetriedQuietly_data();
     void lostDeviceIsReportedOnceAndRetriedQuietly();
     void refusedPortChoiceKeepsTheToolRunning();
     void statusBoxDropsEveryTypedCharacter();
@@ -235,18 +236,41 @@ void TestReceiveLoop::loopWaitsOnlyWhileNothingIsWaiting()
     QVERIFY(tool.main.mayWaitForEvents());
 }
 
+void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly_data()
+{
+    QTest::addColumn<QByteArray>("lastRead");
+    QTest::addColumn<QByteArray>("uploadAfterLoss");
+    QTest::addColumn<bool>("cutOff");
+
+    QTest::newRow("pulled in the middle of an upload")
+        << kTable.left(5) << QByteArray("abc") << true;
+    QTest::newRow("pulled right after an upload")
+        << kTable << QByteArray("1\t2\r\n3\t4\r\n") << false;
+    QTest::newRow("pulled during noise") << QByteArray("\r\n") << QByteArray("abc") << false;
+}
+
 void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
 {
+    QFETCH(QByteArray, lastRead);
+    QFETCH(QByteArray, uploadAfterLoss);
+    QFETCH(bool, cutOff);
+
     Tool tool;
-    tool.receive({kTable.left(5)});
+    tool.receive({kAbc});
+    // The last read is what the port kept from the device before it went away.
+    tool.port.reads << lastRead;
     tool.port.pullCable();
     tool.main.pollPort();
     tool.main.pollPort();
     QCOMPARE(tool.window.boxes.size(), 1);
-    QVERIFY(
-        tool.window.boxes[0].text.startsWith(QStringLiteral("Make sure USB cable is connected\n")));
+    const QStringList lines = tool.window.boxes[0].text.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Make sure USB cable is connected"));
+    QCOMPARE(lines.value(1), QStringLiteral("The device of COM 3 went away."));
+    QCOMPARE(lines.size() == 3 && lines[2].contains(QStringLiteral("cut off")), cutOff);
     QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::Ok);
     QVERIFY(tool.window.retryActive);
+    QCOMPARE(tool.main.UploadData, uploadAfterLoss);
+    QVERIFY(tool.window.save);
 
     tool.main.retryPort();
     QVERIFY(tool.window.retryActive);
@@ -258,8 +282,11 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
     QVERIFY(tool.port.PortOpen());
     QCOMPARE(tool.port.CommPort(), qint16(3));
 
-    tool.receive({kTable.mid(5)});
+    // The instrument sends the upload again from its start.
+    tool.receive({kTable});
     QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.window.text, kComplete);
+    QCOMPARE(tool.window.boxes.size(), 1);
 }
 
 void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()

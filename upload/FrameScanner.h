@@ -14,6 +14,8 @@ public:
     void clear();
     bool isEmpty() const { return m_buffer.isEmpty(); }
     const QByteArray &characters() const { return m_buffer; }
+    // True when the last search found a start mark but not yet its end mark.
+    bool holdsUnfinishedFrame() const { return m_start >= 0; }
 
     // Looks for the next whole frame. When there is one, it and everything before it leave the
     // buffer; whatever followed its end mark stays for the next frame.

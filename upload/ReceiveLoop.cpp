@@ -5,6 +5,8 @@ namespace {
 const QString kUploading = QStringLiteral("UPLOADING");
 const QString kUploadComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
 const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
+const QString kUploadCutOff =
+    QStringLiteral("The upload in progress was cut off; start it again on the instrument.");
 
 } // namespace
 
@@ -27,12 +29,17 @@ bool Main::mayWaitForEvents()
 
 void Main::pollPort()
 {
-    if (MSComm1.takeDeviceLoss())
-        waitForPort(QStringLiteral("The device of COM %1 went away.").arg(MSComm1.CommPort()));
+    // What the device sent before it went away is taken in first: an upload it completed still
+    // decodes.
+    const bool deviceLost = MSComm1.takeDeviceLoss();
+    if (MSComm1.InBufferCount() > 0)
+        receiveWaiting();
+    if (deviceLost)
+        reportDeviceLoss();
+}
 
-    if (MSComm1.InBufferCount() <= 0)
-        return;
-
+void Main::receiveWaiting()
+{
     // The status text is the memory of a progress line being extended: one more dot for every
     // poll that found characters.
     if (!m_window.uploadTextStartsWith(kUploading))
@@ -47,6 +54,19 @@ void Main::pollPort()
             return;
         actOnFrame(frame);
     }
+}
+
+void Main::reportDeviceLoss()
+{
+    QString reason = QStringLiteral("The device of COM %1 went away.").arg(MSComm1.CommPort());
+    // The instrument sends every upload again from its start mark, so a frame cut off here could
+    // only ever spoil the next one.
+    if (m_received.holdsUnfinishedFrame()) {
+        m_received.clear();
+        m_window.setUploadText(QString());
+        reason += QLatin1Char('\n') + kUploadCutOff;
+    }
+    waitForPort(reason);
 }
 
 void Main::actOnFrame(const DecodedFrame &frame)

@@ -3,7 +3,7 @@ BUILD      := build
 ASAN_BUILD := build-asan
 CMAKE      := cmake -G Ninja -S .
 
-.PHONY: all deps build demo run test test-fast test-asan format clean bench fuzz
+.PHONY: all deps build demo run package test test-fast test-asan format clean bench fuzz
 
 all: build
 
@@ -19,6 +19,9 @@ demo: build
 
 run: build
 	$(BUILD)/brackenfeld
+
+package: build
+	@cd $(BUILD) && cpack
 
 test: test-fast test-asan
 
@@ -42,8 +45,12 @@ bench: deps
 fuzz: deps
 	@CC=clang CXX=clang++ $(CMAKE) -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBRACKENFELD_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build build-fuzz --target fuzz_decode
-	@mkdir -p build-fuzz/corpus/decode build-fuzz/findings
-	@cp -u tests/fuzz/corpus/decode/* build-fuzz/corpus/decode/
-	build-fuzz/tests/fuzz/fuzz_decode -max_total_time=60 -artifact_prefix=build-fuzz/findings/ \
-		build-fuzz/corpus/decode
+	@cmake --build build-fuzz --target fuzz_decode fuzz_config
+	@for target in decode config; do \
+		mkdir -p build-fuzz/corpus/$$target build-fuzz/findings/$$target && \
+		cp -u tests/fuzz/corpus/$$target/* build-fuzz/corpus/$$target/ && \
+		echo "fuzz_$$target: 60 seconds" && \
+		build-fuzz/tests/fuzz/fuzz_$$target -max_total_time=60 \
+			-artifact_prefix=build-fuzz/findings/$$target/ build-fuzz/corpus/$$target \
+			|| exit 1; \
+	done

@@ -154,7 +154,7 @@ void MainWindow::processEvents(bool mayWait)
 
 QString MainWindow::uploadText() const
 {
-    return m_statusBox->toPlainText();
+    return m_statusBox->text();
 }
 
 bool MainWindow::uploadTextStartsWith(const QString &prefix) const
@@ -164,7 +164,7 @@ bool MainWindow::uploadTextStartsWith(const QString &prefix) const
 
 void MainWindow::setUploadText(const QString &text)
 {
-    m_statusBox->setPlainText(text);
+    m_statusBox->setText(text);
 }
 
 void MainWindow::appendUploadText(const QString &text)

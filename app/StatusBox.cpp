@@ -12,24 +12,65 @@ StatusBox::StatusBox(QWidget *parent) : QPlainTextEdit(parent)
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
-bool StatusBox::textStartsWith(const QString &prefix) const
+QString StatusBox::text() const
 {
-    // Reads only the first characters: the progress line can grow long.
-    const QTextDocument *doc = document();
-    if (doc->characterCount() - 1 < prefix.size())
-        return false;
-    for (qsizetype i = 0; i < prefix.size(); ++i) {
-        if (doc->characterAt(int(i)) != prefix[i])
-            return false;
+    QString text;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.blockNumber() > 0 && endsLine(block.blockNumber()))
+            text += QLatin1Char('\n');
+        text += block.text();
     }
-    return true;
+    return text;
 }
 
+void StatusBox::setText(const QString &text)
+{
+    m_firstWrapped = -1;
+    setPlainText(text);
+}
+
+bool StatusBox::textStartsWith(const QString &prefix) const
+{
+    // Reads only as far as the prefix: the progress line can grow long.
+    QStringView rest(prefix);
+    for (QTextBlock block = document()->begin(); block.isValid() && !rest.isEmpty();
+         block = block.next()) {
+        if (block.blockNumber() > 0 && endsLine(block.blockNumber())) {
+            if (rest.front() != QLatin1Char('\n'))
+                return false;
+            rest = rest.sliced(1);
+        }
+        const QStringView line = QStringView(block.text()).left(rest.size());
+        if (!rest.startsWith(line))
+            return false;
+        rest = rest.sliced(line.size());
+    }
+    return rest.isEmpty();
+}
+
+// Editing a block lays all of it out again, so a progress line kept as one block would cost more
+// with every dot. The box wraps it itself instead, one block to a screen line, and only the last,
+// short block is ever laid out again.
 void StatusBox::appendText(const QString &text)
 {
+    if (text.contains(QLatin1Char('\n'))) {
+        setText(this->text() + text);
+        return;
+    }
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
+    if (!fitsOnLastLine(cursor.block().text() + text)) {
+        if (m_firstWrapped < 0)
+            m_firstWrapped = cursor.blockNumber() + 1;
+        cursor.insertBlock();
+    }
     cursor.insertText(text);
+}
+
+bool StatusBox::fitsOnLastLine(const QString &lastLine) const
+{
+    const qreal width = viewport()->width() - 2 * document()->documentMargin() - cursorWidth();
+    return fontMetrics().horizontalAdvance(lastLine) <= width;
 }
 
 void StatusBox::keyPressEvent(QKeyEvent *event)

@@ -18,8 +18,11 @@ public:
 
     void setKeyPressProcedure(KeyPressProcedure procedure) { m_keyPress = std::move(procedure); }
 
+    // The box's text as the tool wrote it.
+    QString text() const;
+    void setText(const QString &text);
     bool textStartsWith(const QString &prefix) const;
-    // Appends at the end without rebuilding the text that is already there.
+    // Appends at the end at a cost that does not grow with the text already there.
     void appendText(const QString &text);
 
 protected:
@@ -29,5 +32,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    bool fitsOnLastLine(const QString &lastLine) const;
+    // True where the text holds a line end before this block, false where the box wrapped it.
+    bool endsLine(int block) const { return m_firstWrapped < 0 || block < m_firstWrapped; }
+
     KeyPressProcedure m_keyPress;
+    // The first block that the box started itself to wrap a long line; -1 when none.
+    int m_firstWrapped = -1;
 };

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 
 #include <memory>
 
@@ -40,6 +41,7 @@ private slots:
     void controlsStandWhereDesigned();
     void focusMovesInTabOrder();
     void statusBoxRefusesTyping();
+    void progressLineWrapsLikeOneLine();
     void noKeyPressesAButton();
     void loadListsThePortsAndOpensTheFirst();
     void receivesLiveUploads_data();
@@ -186,6 +188,40 @@ void TestMainWindow::statusBoxRefusesTyping()
     // Copying what it shows still works.
     QTest::keySequence(box, QKeySequence::Copy);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("UPLOADING.."));
+}
+
+void TestMainWindow::progressLineWrapsLikeOneLine()
+{
+    auto *box = m_window->findChild<QPlainTextEdit *>("UploadTextBox");
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->setUploadText(QStringLiteral("UPLOADING"));
+    constexpr int kDots = 500;
+    for (int i = 0; i < kDots; ++i)
+        m_window->appendUploadText(QStringLiteral("."));
+
+    QCOMPARE(m_window->uploadText(), QStringLiteral("UPLOADING") + QString(kDots, u'.'));
+    QVERIFY(m_window->uploadTextStartsWith(QStringLiteral("UPLOADING") + QString(kDots, u'.')));
+    QVERIFY(
+        !m_window->uploadTextStartsWith(QStringLiteral("UPLOADING") + QString(kDots + 1, u'.')));
+    QVERIFY(!m_window->uploadTextStartsWith(QStringLiteral("UPLOADING\n")));
+
+    // On screen it looks like the one line wrapped at the box's edge: every screen line but the
+    // last is full, and none wraps again.
+    QTextDocument *document = box->document();
+    QVERIFY(document->blockCount() > 2);
+    const qreal width = box->viewport()->width() - 2 * document->documentMargin();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        document->documentLayout()->blockBoundingRect(block);
+        QCOMPARE(block.layout()->lineCount(), 1);
+        if (block.next().isValid())
+            QVERIFY(box->fontMetrics().horizontalAdvance(block.text() + u'.') >
+                    width - box->cursorWidth());
+    }
+
+    m_window->setUploadText(kComplete);
+    QCOMPARE(document->blockCount(), 1);
+    QCOMPARE(m_window->uploadText(), kComplete);
 }
 
 void TestMainWindow::noKeyPressesAButton()

@@ -1,6 +1,7 @@
 #include "serial/QtSerialPortService.h"
 
 #include "app/PlatformError.h"
+#include "serial/LineSettings.h"
 #include "serial/PortTable.h"
 
 #include <QFileInfo>
@@ -45,13 +46,7 @@ void QtSerialPortService::open()
         throw PlatformError(QStringLiteral("COM %1: %2 does not exist.").arg(m_commPort).arg(path));
 
     m_port.setPortName(path);
-    // Both directions: Linux keeps one line speed, which the output speed (9600 by default)
-    // would otherwise set.
-    m_port.setBaudRate(QSerialPort::Baud19200);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::ReadOnly)) {
         const QString reason = m_port.errorString();
         m_port.clearError();

@@ -1,6 +1,7 @@
 #include "tools/SerialDeviceLine.h"
 
 #include "app/PlatformError.h"
+#include "serial/LineSettings.h"
 #include "tools/Interruption.h"
 
 #include <sys/ioctl.h>
@@ -16,11 +17,7 @@ constexpr int kWriteWaitMs = 50;
 SerialDeviceLine::SerialDeviceLine(const QString &devicePath)
 {
     m_port.setPortName(devicePath);
-    m_port.setBaudRate(QSerialPort::Baud19200);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::WriteOnly))
         throw PlatformError(
             QStringLiteral("cannot open %1: %2").arg(devicePath, m_port.errorString()));

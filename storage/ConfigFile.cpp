@@ -19,7 +19,9 @@ void Main::LoadConfigFile()
     if (file.open(QIODevice::ReadOnly)) {
         const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
         file.close();
-        if (fields.portNumber)
+        // Port 0 is what a start without any port writes: it remembers no port, so the one that
+        // discovery proposed stays, and Retry after plugging the instrument in finds it.
+        if (fields.portNumber && *fields.portNumber != 0)
             PortNumber = *fields.portNumber;
         if (fields.folder) {
             CommonDialog1.setInitDir(*fields.folder);

@@ -32,7 +32,7 @@ public:
     QByteArray takeUntil(const char *stops)
     {
         const qsizetype from = m_pos;
-        while (!atEnd() && !std::strchr(stops, peek()))
+        while (!atEnd() && !isStop(peek(), stops))
             ++m_pos;
         return m_text.mid(from, m_pos - from);
     }
@@ -54,6 +54,8 @@ public:
     void advance() { ++m_pos; }
 
 private:
+    // A NUL is an ordinary character; strchr alone would find the stops' own terminator for it.
+    static bool isStop(char c, const char *stops) { return c != '\0' && std::strchr(stops, c); }
     static bool isBlank(char c) { return c == ' ' || c == '\t'; }
     static bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 

@@ -215,6 +215,16 @@ void TestConfigFile::readsFields_data()
     QTest::newRow("no closing quote at the end") << QByteArray(" 3 \r\n\"/x") << Port(3) << x;
     QTest::newRow("comma after the number") << QByteArray("3,\"/x\"") << Port(3) << x;
     QTest::newRow("nothing after the folder line") << QByteArray(" 3 \r\n\"/x\"") << Port(3) << x;
+    // A NUL ends no field: it is read as any other character without a meaning here.
+    QTest::newRow("only NULs") << QByteArray(16, '\0') << Port(0) << Folder();
+    QTest::newRow("NULs after the number")
+        << QByteArrayLiteral(" 3\0\0\r\n\"/x\"\r\n") << Port(3) << x;
+    QTest::newRow("NUL in the quoted folder")
+        << QByteArrayLiteral(" 3 \r\n\"/a\0b\"\r\n") << Port(3)
+        << Folder(QString::fromLatin1(QByteArrayLiteral("/a\0b")));
+    QTest::newRow("NUL in an unquoted folder")
+        << QByteArrayLiteral(" 3 \r\n/a\0b\r\n") << Port(3)
+        << Folder(QString::fromLatin1(QByteArrayLiteral("/a\0b")));
 }
 
 void TestConfigFile::readsFields()
@@ -304,10 +314,14 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile_data()
     QTest::newRow("number beyond the range")
         << std::optional<QByteArray>(" 40000 \r\n\"/data/runs\"\r\n")
         << QByteArray(" 2 \r\n\"<program>\"\r\n") << qint16(2) << program;
-    // Read as port 0 with a folder: the file is complete and stays as the user wrote it.
+    // Read as port 0 with a folder: the file is complete and stays as the user wrote it, and
+    // port 0, which never opens, leaves the port that discovery found.
     QTest::newRow("letters on line 1")
         << std::optional<QByteArray>("COM\r\n\"/data/runs\"\r\n")
-        << QByteArray("COM\r\n\"/data/runs\"\r\n") << qint16(0) << QStringLiteral("/data/runs");
+        << QByteArray("COM\r\n\"/data/runs\"\r\n") << qint16(2) << QStringLiteral("/data/runs");
+    QTest::newRow("port 0, written when no port was found")
+        << std::optional<QByteArray>(" 0 \r\n\"/data/runs\"\r\n")
+        << QByteArray(" 0 \r\n\"/data/runs\"\r\n") << qint16(2) << QStringLiteral("/data/runs");
 }
 
 void TestConfigFile::startUpLoadsOrRewritesTheFile()

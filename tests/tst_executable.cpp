@@ -1,0 +1,458 @@
+#include "support/PseudoTerminal.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPoint>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The real program, run from a folder of its own on a virtual X display and driven through the
+// X server as a user would: mouse clicks at the controls' places, keys into the focused window.
+// It runs as a separate process and ends itself, so the test can only watch its windows, its
+// files and its exit status.
+
+namespace {
+
+const QString kProgram = QStringLiteral(BRACKENFELD_PATH);
+
+// Window titles, as regular expressions for `xdotool search --name`.
+const QString kMainWindow = QStringLiteral("^Corvallen Brindlow Brackenfeld  ver 1\\.0$");
+const QString kMessageBox = QStringLiteral("^Brackenfeld$");
+const QString kFileDialog = QStringLiteral("^Open$");
+
+// Centres of the buttons in the main window's client area; without a window manager the
+// window has no frame, so these are window coordinates too.
+const QPoint kSaveButton(252 + 73 / 2, 320 + 29 / 2);
+const QPoint kExitButton(340 + 73 / 2, 320 + 29 / 2);
+
+// Everything the program does after an action of ours is given this long; under the sanitizers
+// on a loaded machine it still takes a small part of it.
+constexpr int kDeadlineMs = 30000;
+constexpr int kCommandMs = 10000;
+
+// The instrument's frame around a payload: start byte, payload, the five-digit sum of the start
+// byte and the payload modulo 65536, end byte.
+QByteArray frame(const QByteArray &payload)
+{
+    unsigned sum = 2;
+    for (const char byte : payload)
+        sum += static_cast<unsigned char>(byte);
+    return '\x02' + payload + QByteArray::number(sum % 65536).rightJustified(5, '0') + '\x04';
+}
+
+const QByteArray kPayload = "Depth,Temp,Note\r12.5,4.01,start\r13.0,3.98,\r";
+// Tabs for commas, CR LF for each CR, and one more line end after the upload.
+const QByteArray kSavedFile = "Depth\tTemp\tNote\r\n12.5\t4.01\tstart\r\n13.0\t3.98\t\r\n\r\n";
+
+QByteArray settings(int port, const QString &folder)
+{
+    return ' ' + QByteArray::number(port) + " \r\n\"" + QFile::encodeName(folder) + "\"\r\n";
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+class TestExecutable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void savesTheUploadAndRemembersPortAndFolder();
+    void exitAsksAboutAnUnsavedUpload_data();
+    void exitAsksAboutAnUnsavedUpload();
+    void cancellingTheCablePromptEndsBeforeTheWindow_data();
+    void cancellingTheCablePromptEndsBeforeTheWindow();
+    void retryFindsTheInstrumentPluggedInMeanwhile_data();
+    void retryFindsTheInstrumentPluggedInMeanwhile();
+
+private:
+    void startProgram();
+    // Waits for the program to end by itself and checks that it ended well.
+    void verifyEndedWithStatusZero();
+    // The instrument sends one upload; returns once the upload has been decoded, proven by
+    // Save opening the file dialog, whose window id it returns (empty on failure).
+    QString sendUploadAndOpenSaveDialog(PseudoTerminal &instrument, const QString &mainWindow);
+    // Types a path into the file dialog's name field and accepts it.
+    void saveAs(const QString &dialog, const QString &path);
+
+    bool xdotool(const QStringList &arguments, QByteArray *output = nullptr);
+    // The first visible window whose title matches, or an empty string.
+    QString findWindow(const QString &title);
+    QString waitForWindow(const QString &title, int timeoutMs = kDeadlineMs);
+    bool waitForNoWindow(const QString &title);
+    bool click(const QString &window, QPoint at);
+    bool keys(const QString &window, const QStringList &keys);
+
+    QString configPath() const { return m_program->filePath(QStringLiteral("uploader.cfg")); }
+
+    QProcess m_xServer;
+    QString m_display;
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_devices;
+    std::unique_ptr<QTemporaryDir> m_saves;
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    std::unique_ptr<QProcess> m_tool;
+};
+
+void TestExecutable::initTestCase()
+{
+    // scripts/install-deps installs both; a machine without them cannot run this test, and
+    // must say so rather than pass.
+    for (const char *tool : {"Xvfb", "xdotool"})
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
+                 qPrintable(QStringLiteral("%1 is not installed: run scripts/install-deps")
+                                .arg(QString::fromLatin1(tool))));
+
+    // The server picks a free display itself and writes its number to standard output once it
+    // accepts clients, so tests running side by side never meet on one display. Without
+    // -noreset it starts afresh whenever its last client leaves, and refuses the program
+    // starting just then.
+    m_xServer.setProgram(QStringLiteral("Xvfb"));
+    m_xServer.setArguments(
+        {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
+    m_xServer.setStandardErrorFile(QProcess::nullDevice());
+    m_xServer.start();
+    QVERIFY2(m_xServer.waitForStarted(kCommandMs), qPrintable(m_xServer.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_xServer.canReadLine() || m_xServer.state() != QProcess::Running,
+                             kDeadlineMs);
+    const QByteArray number = m_xServer.readLine().trimmed();
+    QVERIFY2(!number.isEmpty(), "Xvfb ended without naming its display");
+    m_display = u':' + QString::fromLatin1(number);
+}
+
+void TestExecutable::cleanupTestCase()
+{
+    m_xServer.terminate();
+    if (!m_xServer.waitForFinished(kCommandMs)) {
+        m_xServer.kill();
+        m_xServer.waitForFinished(kCommandMs);
+    }
+}
+
+void TestExecutable::init()
+{
+    m_program = std::make_unique<QTemporaryDir>();
+    m_devices = std::make_unique<QTemporaryDir>();
+    m_saves = std::make_unique<QTemporaryDir>();
+    m_runtime = std::make_unique<QTemporaryDir>();
+    // The program keeps its settings beside itself: a copy of its own gets a folder of its own.
+    QVERIFY(QFile::copy(kProgram, m_program->filePath(QStringLiteral("brackenfeld"))));
+}
+
+void TestExecutable::cleanup()
+{
+    // A program left waiting after a failure would hold its windows and devices.
+    if (m_tool && m_tool->state() != QProcess::NotRunning) {
+        m_tool->kill();
+        m_tool->waitForFinished(kCommandMs);
+    }
+    m_tool.reset();
+    m_runtime.reset();
+    m_saves.reset();
+    m_devices.reset();
+    m_program.reset();
+}
+
+void TestExecutable::startProgram()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    // The tests' own environment asks for the offscreen platform; this one is seen.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("BRACKENFELD_DEVICE_DIR"), m_devices->path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+
+    m_tool = std::make_unique<QProcess>();
+    m_tool->setProgram(m_program->filePath(QStringLiteral("brackenfeld")));
+    m_tool->setProcessEnvironment(environment);
+    // Started from elsewhere: the settings must still land beside the program.
+    m_tool->setWorkingDirectory(m_runtime->path());
+    // Sanitizer reports and Qt warnings of the program show in the test's output.
+    m_tool->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_tool->start();
+    QVERIFY2(m_tool->waitForStarted(kCommandMs), qPrintable(m_tool->errorString()));
+}
+
+void TestExecutable::verifyEndedWithStatusZero()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(m_tool->state(), QProcess::NotRunning, kDeadlineMs);
+    QCOMPARE(m_tool->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_tool->exitCode(), 0);
+}
+
+bool TestExecutable::xdotool(const QStringList &arguments, QByteArray *output)
+{
+    QProcess command;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    command.setProcessEnvironment(environment);
+    command.start(QStringLiteral("xdotool"), arguments);
+    if (!command.waitForFinished(kCommandMs)) {
+        command.kill();
+        command.waitForFinished(kCommandMs);
+        qWarning() << "xdotool" << arguments << "did not finish";
+        return false;
+    }
+    if (output)
+        *output = command.readAllStandardOutput();
+    return command.exitStatus() == QProcess::NormalExit && command.exitCode() == 0;
+}
+
+QString TestExecutable::findWindow(const QString &title)
+{
+    QByteArray found;
+    // No match is exit status 1 and no output.
+    xdotool({"search", "--onlyvisible", "--name", title}, &found);
+    return QString::fromLatin1(found.split('\n').constFirst().trimmed());
+}
+
+QString TestExecutable::waitForWindow(const QString &title, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QString window = findWindow(title);
+        if (!window.isEmpty() || deadline.hasExpired() || m_tool->state() == QProcess::NotRunning)
+            return window;
+        QTest::qWait(50);
+    }
+}
+
+bool TestExecutable::waitForNoWindow(const QString &title)
+{
+    const QDeadlineTimer deadline(kDeadlineMs);
+    while (!findWindow(title).isEmpty()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+bool TestExecutable::click(const QString &window, QPoint at)
+{
+    // The server takes the move and the press in the order sent. No --sync: it waits for the
+    // pointer to move, and waits forever when the pointer is already there.
+    return xdotool({"mousemove", "--window", window, QString::number(at.x()),
+                    QString::number(at.y()), "click", "1"});
+}
+
+bool TestExecutable::keys(const QString &window, const QStringList &keys)
+{
+    // Without a window manager nothing hands the focus over; the window is given it directly.
+    return xdotool({"windowfocus", "--sync", window}) && xdotool(QStringList{"key"} + keys);
+}
+
+QString TestExecutable::sendUploadAndOpenSaveDialog(PseudoTerminal &instrument,
+                                                    const QString &mainWindow)
+{
+    if (!instrument.write(frame(kPayload)))
+        return {};
+    const QDeadlineTimer deadline(kDeadlineMs);
+    while (!instrument.delivered() && !deadline.hasExpired())
+        QTest::qWait(20);
+
+    // The frame has reached the program, but its window shows the decoding only in pixels. Save
+    // stays disabled until an upload is decoded, and a click on it does nothing before, so the
+    // click is repeated until the file dialog answers it. A click that comes while the dialog is
+    // already open falls on the main window, which the modal dialog blocks.
+    QString dialog;
+    while (dialog.isEmpty() && !deadline.hasExpired()) {
+        if (!click(mainWindow, kSaveButton))
+            return {};
+        dialog = waitForWindow(kFileDialog, 1000);
+    }
+    return dialog;
+}
+
+void TestExecutable::saveAs(const QString &dialog, const QString &path)
+{
+    // The dialog opens with the focus in its file name field. A full path picks the folder too,
+    // and the open form accepts a file that does not exist yet.
+    QVERIFY(xdotool({"windowfocus", "--sync", dialog}));
+    QVERIFY(xdotool({"type", "--delay", "20", path}));
+    QVERIFY(xdotool({"key", "Return"}));
+    // The file is written beside and renamed into place: once it is there, it is whole.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path), kDeadlineMs);
+    QVERIFY(waitForNoWindow(kFileDialog));
+}
+
+void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
+{
+    // COM 3 is the third USB serial device, and the only port there is.
+    PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB2"));
+    startProgram();
+    const QString mainWindow = waitForWindow(kMainWindow);
+    QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
+
+    const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
+    QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
+    const QString saved = m_saves->filePath(QStringLiteral("survey 7.xls"));
+    saveAs(dialog, saved);
+
+    // The upload is saved, so Exit asks nothing.
+    QVERIFY(click(mainWindow, kExitButton));
+    verifyEndedWithStatusZero();
+    QVERIFY(findWindow(kMessageBox).isEmpty());
+
+    QCOMPARE(contents(saved), kSavedFile);
+    QCOMPARE(contents(configPath()), settings(3, m_saves->path()));
+}
+
+void TestExecutable::exitAsksAboutAnUnsavedUpload_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("saves");
+
+    QTest::newRow("no") << "n" << false;
+    QTest::newRow("yes") << "y" << true;
+}
+
+void TestExecutable::exitAsksAboutAnUnsavedUpload()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, saves);
+
+    PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startProgram();
+    const QString mainWindow = waitForWindow(kMainWindow);
+    QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
+
+    // The dialog proves the upload decoded; cancelling it leaves the upload unsaved.
+    const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
+    QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
+    QVERIFY(keys(dialog, {"Escape"}));
+    QVERIFY(waitForNoWindow(kFileDialog));
+
+    QVERIFY(click(mainWindow, kExitButton));
+    const QString question = waitForWindow(kMessageBox);
+    QVERIFY2(!question.isEmpty(), "Exit did not ask about the unsaved upload");
+    // The buttons' mnemonics: "&Yes", "&No".
+    QVERIFY(keys(question, {answer}));
+
+    const QString saved = m_saves->filePath(QStringLiteral("asked.xls"));
+    if (saves) {
+        const QString saveDialog = waitForWindow(kFileDialog);
+        QVERIFY2(!saveDialog.isEmpty(), "Yes did not open the file dialog");
+        saveAs(saveDialog, saved);
+    }
+    verifyEndedWithStatusZero();
+
+    QCOMPARE(QFileInfo::exists(saved), saves);
+    if (saves)
+        QCOMPARE(contents(saved), kSavedFile);
+    QCOMPARE(contents(configPath()), settings(1, saves ? m_saves->path() : m_program->path()));
+}
+
+void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QByteArray>("remembered");
+
+    // No settings file yet: start-up writes one from what it found, which is no port at all.
+    QTest::newRow("no port, first start") << QString() << QByteArray();
+    // COM 3 opens, but the remembered COM 5 is gone.
+    QTest::newRow("remembered port gone")
+        << QStringLiteral("ttyUSB2") << QByteArray(" 5 \r\n\"/data/runs\"\r\n");
+}
+
+void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
+{
+    QFETCH(QString, device);
+    QFETCH(QByteArray, remembered);
+
+    std::unique_ptr<PseudoTerminal> instrument;
+    if (!device.isEmpty())
+        instrument = std::make_unique<PseudoTerminal>(m_devices->path(), device);
+    if (!remembered.isEmpty()) {
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(remembered);
+    }
+
+    startProgram();
+    const QString prompt = waitForWindow(kMessageBox);
+    QVERIFY2(!prompt.isEmpty(), "the cable prompt did not appear");
+    QVERIFY(findWindow(kMainWindow).isEmpty());
+
+    // Esc is Cancel in a Retry/Cancel box.
+    QVERIFY(keys(prompt, {"Escape"}));
+    const QDeadlineTimer deadline(kDeadlineMs);
+    while (m_tool->state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        QVERIFY2(findWindow(kMainWindow).isEmpty(), "the main window showed after Cancel");
+        QTest::qWait(20);
+    }
+    verifyEndedWithStatusZero();
+    // Cancel writes nothing more: the file stays as start-up found or first wrote it.
+    QCOMPARE(contents(configPath()),
+             remembered.isEmpty() ? settings(0, m_program->path()) : remembered);
+}
+
+void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile_data()
+{
+    QTest::addColumn<bool>("remembered");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("port");
+
+    // The remembered COM 5 is plugged in while the prompt waits.
+    QTest::newRow("remembered port") << true << QStringLiteral("ttyUSB4") << 5;
+    // No port and no settings file at the first start; the instrument comes as COM 1.
+    QTest::newRow("no port at first start") << false << QStringLiteral("ttyUSB0") << 1;
+}
+
+void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
+{
+    QFETCH(bool, remembered);
+    QFETCH(QString, device);
+    QFETCH(int, port);
+
+    const QString folder = remembered ? m_saves->path() : m_program->path();
+    if (remembered) {
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(settings(port, folder));
+    }
+
+    startProgram();
+    const QString prompt = waitForWindow(kMessageBox);
+    QVERIFY2(!prompt.isEmpty(), "the cable prompt did not appear");
+
+    // Retry is the button that has the focus.
+    PseudoTerminal instrument(m_devices->path(), device);
+    QVERIFY(keys(prompt, {"Return"}));
+    // Either the window comes, or a new prompt asks again.
+    QString mainWindow;
+    QString askedAgain;
+    const QDeadlineTimer deadline(kDeadlineMs);
+    while (mainWindow.isEmpty() && askedAgain.isEmpty() && !deadline.hasExpired() &&
+           m_tool->state() != QProcess::NotRunning) {
+        mainWindow = findWindow(kMainWindow);
+        if (const QString box = findWindow(kMessageBox); box != prompt)
+            askedAgain = box;
+        QTest::qWait(50);
+    }
+    QVERIFY2(askedAgain.isEmpty(), "Retry asked again although the instrument is there");
+    QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear after Retry");
+
+    // Nothing was received, so Exit asks nothing.
+    QVERIFY(click(mainWindow, kExitButton));
+    verifyEndedWithStatusZero();
+    QCOMPARE(contents(configPath()), settings(port, folder));
+}
+
+QTEST_GUILESS_MAIN(TestExecutable)
+#include "tst_executable.moc"

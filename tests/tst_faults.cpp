@@ -1,0 +1,674 @@
+#include "app/MainWindow.h"
+#include "app/PlatformError.h"
+#include "storage/ConfigFile.h"
+#include "support/BoxResponder.h"
+#include "support/FakeFileDialog.h"
+#include "support/FakeSerialPort.h"
+#include "support/FakeWindow.h"
+#include "support/PseudoTerminal.h"
+
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace {
+
+const QString kCable = QStringLiteral("Make sure USB cable is connected");
+const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
+const QString kUploading = QStringLiteral("UPLOADING");
+const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
+const QString kConfigFileName = QStringLiteral("uploader.cfg");
+
+QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
+{
+    return "\x02" + payload + checksumField + "\x04";
+}
+
+const QByteArray kAbc = frame("abc", "00296");
+const QByteArray kTable = frame("1,2\r3,4\r", "00318");
+const QByteArray kTableText("1\t2\r\n3\t4\r\n");
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArrayLiteral("(missing)");
+    return file.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+// The real window with its settings in a folder of the test's choosing, so that no two tests
+// running side by side share one "uploader.cfg", and a folder that takes no files can be given.
+class WindowInFolder : public MainWindow
+{
+public:
+    WindowInFolder(const QString &folder, ProcessEnd endProcess)
+        : MainWindow(std::move(endProcess)), m_folder(folder)
+    {}
+
+    // Runs just before each message box shows, as whatever the user does meanwhile.
+    std::function<void()> beforeBox;
+
+    QString programFolder() const override { return m_folder; }
+    Answer messageBox(const QString &text, Buttons buttons, Icon icon) override
+    {
+        if (beforeBox)
+            beforeBox();
+        return MainWindow::messageBox(text, buttons, icon);
+    }
+
+private:
+    QString m_folder;
+};
+
+// An instrument that pours bytes into its line from a thread of its own, as fast as the tool
+// takes them: while they flow, the tool's loop never finds the line quiet.
+class PouringLine
+{
+public:
+    PouringLine(const QString &folder, const QString &name)
+        : m_link(QFile::encodeName(QDir(folder).filePath(name)))
+    {
+        termios raw{};
+        ::cfmakeraw(&raw);
+        char device[64] = {};
+        if (::openpty(&m_master, &m_port, nullptr, &raw, nullptr) != 0 ||
+            ::ptsname_r(m_master, device, sizeof device) != 0)
+            qFatal("openpty: %s", std::strerror(errno));
+        // Non-blocking, so that the writer can always be stopped.
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        ::unlink(m_link.constData());
+        if (::symlink(device, m_link.constData()) != 0)
+            qFatal("symlink %s: %s", m_link.constData(), std::strerror(errno));
+    }
+    ~PouringLine()
+    {
+        m_stop = true;
+        finish();
+        ::close(m_master);
+        ::close(m_port);
+        ::unlink(m_link.constData());
+    }
+    PouringLine(const PouringLine &) = delete;
+    PouringLine &operator=(const PouringLine &) = delete;
+
+    // Starts sending the bytes once the previous ones are all sent.
+    void pour(QByteArray bytes)
+    {
+        finish();
+        m_done = false;
+        m_writer = std::thread([this, bytes = std::move(bytes)] {
+            qsizetype sent = 0;
+            while (sent < bytes.size() && !m_stop) {
+                pollfd room{m_master, POLLOUT, 0};
+                if (::poll(&room, 1, 100) <= 0)
+                    continue;
+                const ssize_t written =
+                    ::write(m_master, bytes.constData() + sent,
+                            size_t(std::min<qsizetype>(bytes.size() - sent, 4096)));
+                if (written > 0) {
+                    sent += written;
+                    m_sent += written;
+                } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+                    break;
+                }
+            }
+            m_done = true;
+        });
+    }
+
+    // Bytes sent over all pours so far.
+    qint64 sent() const { return m_sent; }
+    bool done() const { return m_done; }
+    // True once the port side holds nothing unread.
+    bool delivered() const
+    {
+        pollfd waiting{m_port, POLLIN, 0};
+        return ::poll(&waiting, 1, 0) == 0;
+    }
+
+private:
+    void finish()
+    {
+        if (m_writer.joinable())
+            m_writer.join();
+    }
+
+    QByteArray m_link;
+    int m_master = -1;
+    int m_port = -1;
+    std::thread m_writer;
+    std::atomic<qint64> m_sent{0};
+    std::atomic<bool> m_done{true};
+    std::atomic<bool> m_stop{false};
+};
+
+// The tool on fake ports 0, 2 and 5 and a fake dialog, its settings in a temporary folder.
+struct Tool
+{
+    QTemporaryDir folder;
+    FakeWindow window;
+    FakeSerialPort port;
+    FakeFileDialog dialog;
+    Main main{window, port, dialog};
+
+    Tool()
+    {
+        window.folder = folder.path();
+        window.onComboClick = [this] { main.ComComboBox_Click(); };
+        port.present = {0, 2, 5};
+    }
+
+    QString configPath() const { return folder.filePath(kConfigFileName); }
+
+    // What the real window does with a failure that no procedure guards.
+    void runAsTheWindowDoes(const std::function<void()> &procedure)
+    {
+        try {
+            procedure();
+        } catch (const PlatformError &error) {
+            main.reportPlatformFailure(error.message());
+        }
+    }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::optional<qint16>)
+Q_DECLARE_METATYPE(std::optional<bool>)
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void cablePulledDuringAnUploadKeepsWhatCameBefore_data();
+    void cablePulledDuringAnUploadKeepsWhatCameBefore();
+    void portHeldByAnotherProgramAtStartUp_data();
+    void portHeldByAnotherProgramAtStartUp();
+    void lineNoiseLeavesTheToolResponsive();
+    void programFolderTakingNoFilesIsReportedAtExit_data();
+    void programFolderTakingNoFilesIsReportedAtExit();
+    void failedSaveKeepsTheUploadOfferedAtExit_data();
+    void failedSaveKeepsTheUploadOfferedAtExit();
+    void damagedSettingsFileLetsStartUpGoOn_data();
+    void damagedSettingsFileLetsStartUpGoOn();
+
+private:
+    void makeWindow(const QString &programFolder);
+    // The window after start-up, with its boxes answered and its process end recorded.
+    void startTool();
+    // Dispatches and polls as the receive loop does, until the condition holds.
+    template <typename Condition> void pumpUntil(Condition condition);
+
+    std::unique_ptr<QTemporaryDir> m_devices;
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<BoxResponder> m_responder;
+    std::unique_ptr<WindowInFolder> m_window;
+    QList<int> m_endedWith;
+};
+
+void TestFaults::init()
+{
+    m_devices = std::make_unique<QTemporaryDir>();
+    m_program = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_devices->isValid() && m_program->isValid());
+    qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
+    m_responder = std::make_unique<BoxResponder>();
+    m_endedWith.clear();
+}
+
+void TestFaults::cleanup()
+{
+    m_window.reset();
+    m_responder.reset();
+    m_program.reset();
+    m_devices.reset();
+}
+
+void TestFaults::makeWindow(const QString &programFolder)
+{
+    m_window = std::make_unique<WindowInFolder>(programFolder,
+                                                [this](int status) { m_endedWith << status; });
+}
+
+void TestFaults::startTool()
+{
+    if (!m_window)
+        makeWindow(m_program->path());
+    m_window->load();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+template <typename Condition> void TestFaults::pumpUntil(Condition condition)
+{
+    Main &main = m_window->main();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            m_window->processEvents(false);
+            main.pollPort();
+            return condition();
+        }(),
+        10000);
+}
+
+void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore_data()
+{
+    QTest::addColumn<QByteArray>("beforePull");
+    // Whether the tool had taken the bytes in before the pull, or gets them with the loss.
+    QTest::addColumn<bool>("takenBefore");
+    QTest::addColumn<QByteArray>("upload");
+    QTest::addColumn<bool>("cutOff");
+
+    QTest::newRow("an upload and the start of the next, taken before")
+        << kTable + kAbc.left(3) << true << kTableText << true;
+    QTest::newRow("an upload and the start of the next, handed over with the loss")
+        << kTable + kAbc.left(3) << false << kTableText << true;
+    QTest::newRow("the start of an upload") << kTable.left(6) << false << QByteArray() << true;
+    QTest::newRow("an upload and line ends after it") << kTable + "\r\n"
+                                                      << false << kTableText << false;
+}
+
+void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
+{
+    QFETCH(QByteArray, beforePull);
+    QFETCH(bool, takenBefore);
+    QFETCH(QByteArray, upload);
+    QFETCH(bool, cutOff);
+
+    auto device = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    QtSerialPortService &port = m_window->serialPort();
+    Main &main = m_window->main();
+    auto *save = m_window->findChild<QPushButton *>(QStringLiteral("SaveButton"));
+
+    QVERIFY(device->write(beforePull));
+    if (takenBefore) {
+        pumpUntil([&] { return device->delivered() && port.InBufferCount() == 0; });
+    } else {
+        // Held by the port, not yet polled: only what the port has taken survives a hang-up.
+        QTRY_COMPARE(port.InBufferCount(), qint16(beforePull.size()));
+    }
+    device->hangUp();
+    pumpUntil([this] { return !m_responder->boxes.isEmpty(); });
+
+    const QStringList lines = m_responder->boxes[0].text.split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), kCable);
+    QVERIFY2(lines.value(1).contains(QStringLiteral("COM 1")), qPrintable(lines.join('|')));
+    QCOMPARE(lines.size() == 3 && lines[2].contains(QStringLiteral("cut off")), cutOff);
+    QVERIFY(!port.PortOpen());
+    QCOMPARE(main.UploadData, upload);
+    QCOMPARE(save->isEnabled(), !upload.isEmpty());
+    QCOMPARE(main.DataSaved, qint16(upload.isEmpty() ? 1 : 0));
+    if (cutOff)
+        QVERIFY(main.receivedCharacters().isEmpty());
+
+    // Plugged back in: the port reopens by itself, the upload received before is still there to
+    // save, and the instrument's next upload, sent whole, decodes.
+    device = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB0"));
+    pumpUntil([&] { return port.PortOpen(); });
+    QCOMPARE(main.UploadData, upload);
+    QCOMPARE(save->isEnabled(), !upload.isEmpty());
+    QVERIFY(device->write(kAbc));
+    pumpUntil([&] { return main.UploadData == "abc"; });
+    QCOMPARE(m_window->uploadText(), kComplete);
+    QVERIFY(save->isEnabled());
+    QCOMPARE(main.DataSaved, qint16(0));
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QVERIFY(m_endedWith.isEmpty());
+}
+
+void TestFaults::portHeldByAnotherProgramAtStartUp_data()
+{
+    QTest::addColumn<bool>("retry");
+
+    QTest::newRow("the user gives up") << false;
+    QTest::newRow("the user retries once the other program lets go") << true;
+}
+
+void TestFaults::portHeldByAnotherProgramAtStartUp()
+{
+    QFETCH(bool, retry);
+
+    // COM 1 was the port last used; COM 3 is free but is not the one the user chose.
+    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    const QString configPath = QDir(m_program->path()).filePath(kConfigFileName);
+    const QByteArray settings = " 1 \r\n\"" + QFile::encodeName(m_program->path()) + "\"\r\n";
+    QVERIFY(writeFile(configPath, settings));
+    QtSerialPortService otherProgram;
+    otherProgram.setCommPort(1);
+    otherProgram.setPortOpen(true);
+
+    makeWindow(m_program->path());
+    QStringList entriesAtTheBox;
+    m_window->beforeBox = [&] {
+        auto *combo = m_window->findChild<QComboBox *>(QStringLiteral("ComComboBox"));
+        for (int i = 0; i < combo->count(); ++i)
+            entriesAtTheBox << combo->itemText(i);
+        if (retry)
+            otherProgram.setPortOpen(false);
+    };
+    if (retry)
+        m_responder->presses = {QMessageBox::Retry};
+    startTool();
+
+    QCOMPARE(m_responder->boxes.size(), 1);
+    const BoxResponder::Box box = m_responder->boxes[0];
+    QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
+    QCOMPARE(box.text, kCable);
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
+    // The held port is not offered, and the tool does not quietly take another one instead.
+    QCOMPARE(entriesAtTheBox, QStringList{QStringLiteral("COM 3")});
+    QCOMPARE(contentOf(configPath), settings);
+
+    QtSerialPortService &port = m_window->serialPort();
+    if (!retry) {
+        QCOMPARE(m_endedWith, QList<int>{0});
+        QVERIFY(!port.PortOpen());
+        QVERIFY(otherProgram.PortOpen());
+        return;
+    }
+    QVERIFY(m_endedWith.isEmpty());
+    QVERIFY(port.PortOpen());
+    QCOMPARE(port.CommPort(), qint16(1));
+    QCOMPARE(m_window->comPortText(), QStringLiteral("COM 1"));
+    QVERIFY(com1.write(kAbc));
+    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+    QCOMPARE(m_window->main().UploadData, QByteArray("abc"));
+}
+
+void TestFaults::lineNoiseLeavesTheToolResponsive()
+{
+    // 20 MB of every byte value but the start mark, end marks and line ends included.
+    constexpr qint64 kNoiseSize = 20 << 20;
+    QByteArray noise(kNoiseSize, '\0');
+    QRandomGenerator random(20);
+    for (char &c : noise) {
+        c = char(random.bounded(256));
+        if (c == '\x02')
+            c = 'x';
+    }
+
+    PouringLine device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    Main &main = m_window->main();
+    auto *clear = m_window->findChild<QPushButton *>(QStringLiteral("ClearButton"));
+    auto *save = m_window->findChild<QPushButton *>(QStringLiteral("SaveButton"));
+    auto *exit = m_window->findChild<QPushButton *>(QStringLiteral("ExitButton"));
+
+    // What the tool showed at each step, gathered while its own loop runs and checked after.
+    qint64 sentWhenClicked = -1;
+    int clicks = 0;
+    QString textAfterNoise;
+    QByteArray uploadAfterNoise = "(not reached)";
+    bool saveAfterNoise = true;
+    int boxesAfterNoise = -1;
+    bool timedOut = false;
+    connect(clear, &QPushButton::clicked, this, [&] {
+        ++clicks;
+        sentWhenClicked = device.sent();
+    });
+
+    enum class Step
+    {
+        Noise,
+        Frame,
+        Exit
+    } step = Step::Noise;
+    const QDeadlineTimer deadline(180000);
+    QTimer driver;
+    driver.setInterval(10);
+    connect(&driver, &QTimer::timeout, this, [&] {
+        if (deadline.hasExpired() && step != Step::Exit) {
+            timedOut = true;
+            step = Step::Exit;
+            QMetaObject::invokeMethod(exit, &QPushButton::click, Qt::QueuedConnection);
+            return;
+        }
+        switch (step) {
+        case Step::Noise:
+            // A user's click while the noise pours in.
+            if (clicks == 0 && sentWhenClicked < 0 && device.sent() >= kNoiseSize / 4) {
+                sentWhenClicked = 0;
+                QMetaObject::invokeMethod(clear, &QPushButton::click, Qt::QueuedConnection);
+            }
+            if (!device.done() || !device.delivered() || m_window->serialPort().InBufferCount())
+                return;
+            textAfterNoise = m_window->uploadText();
+            uploadAfterNoise = main.UploadData;
+            saveAfterNoise = save->isEnabled();
+            boxesAfterNoise = int(m_responder->boxes.size());
+            device.pour(kTable);
+            step = Step::Frame;
+            return;
+        case Step::Frame:
+            if (m_window->uploadText() != kComplete)
+                return;
+            step = Step::Exit;
+            QMetaObject::invokeMethod(exit, &QPushButton::click, Qt::QueuedConnection);
+            return;
+        case Step::Exit:
+            return;
+        }
+    });
+    driver.start();
+    device.pour(noise);
+    // The tool's own receive loop, until Exit ends it.
+    m_window->runActivated();
+    driver.stop();
+
+    QVERIFY(!timedOut);
+    QCOMPARE(clicks, 1);
+    QVERIFY2(sentWhenClicked >= kNoiseSize / 4 && sentWhenClicked < kNoiseSize,
+             qPrintable(QString::number(sentWhenClicked)));
+    QVERIFY2(textAfterNoise.startsWith(kUploading), qPrintable(textAfterNoise.left(40)));
+    QCOMPARE(uploadAfterNoise, QByteArray());
+    QVERIFY(!saveAfterNoise);
+    QCOMPARE(boxesAfterNoise, 0);
+    QCOMPARE(main.UploadData, kTableText);
+    QCOMPARE(m_window->uploadText(), kComplete);
+    // Exit asked about the unsaved upload (answered No) and ended the tool normally.
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QCOMPARE(m_responder->boxes[0].text, kQuestion);
+    QCOMPARE(m_endedWith, QList<int>{0});
+}
+
+void TestFaults::programFolderTakingNoFilesIsReportedAtExit_data()
+{
+    // "<file>" stands for a regular file made by the row: no folder can exist below it, and no
+    // file can be made in a process's folder in /proc, not even by root.
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("below a regular file")
+        << QStringLiteral("<file>/prog") << QStringLiteral("Not a directory");
+    QTest::newRow("in /proc") << QStringLiteral("/proc/self") << QString();
+}
+
+void TestFaults::programFolderTakingNoFilesIsReportedAtExit()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, reason);
+
+    const QString file = QDir(m_program->path()).filePath(QStringLiteral("file.txt"));
+    QVERIFY(writeFile(file, "x"));
+    program.replace(QStringLiteral("<file>"), file);
+    const QString configPath = program + QLatin1Char('/') + kConfigFileName;
+
+    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    makeWindow(program);
+    startTool();
+
+    // Start-up goes on without a word.
+    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_endedWith.isEmpty());
+    QVERIFY(m_window->serialPort().PortOpen());
+    QVERIFY(!QFileInfo::exists(configPath));
+    QVERIFY(device.write(kAbc));
+    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+
+    m_responder->presses = {QMessageBox::No};
+    QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("ExitButton")),
+                      Qt::LeftButton);
+
+    QCOMPARE(m_responder->boxes.size(), 2);
+    QCOMPARE(m_responder->boxes[0].text, kQuestion);
+    const BoxResponder::Box box = m_responder->boxes[1];
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
+    QVERIFY2(box.text.contains(reason), qPrintable(box.text));
+    // The reason follows the file's name on a line of its own.
+    QVERIFY2(!box.text.section(QLatin1Char('\n'), 1).trimmed().isEmpty(), qPrintable(box.text));
+    QCOMPARE(m_endedWith, QList<int>{1});
+    QCOMPARE(contentOf(file), QByteArray("x"));
+}
+
+void TestFaults::failedSaveKeepsTheUploadOfferedAtExit_data()
+{
+    // "<folder>" stands for the row's temporary folder, where run1.xls holds the earlier upload.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("full disk") << QStringLiteral("/dev/full")
+                               << QStringLiteral("No space left on device");
+    QTest::newRow("below the earlier file")
+        << QStringLiteral("<folder>/run1.xls/run2.xls") << QStringLiteral("Not a directory");
+}
+
+void TestFaults::failedSaveKeepsTheUploadOfferedAtExit()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+
+    Tool tool;
+    QVERIFY(tool.folder.isValid());
+    name.replace(QStringLiteral("<folder>"), tool.folder.path());
+    const QString earlier = tool.folder.filePath(QStringLiteral("run1.xls"));
+    tool.main.Form_Load();
+    QVERIFY(tool.port.PortOpen());
+
+    // The first upload is saved; the second is decoded, and its save fails.
+    tool.port.reads << kTable;
+    tool.main.pollPort();
+    tool.dialog.choices = {earlier};
+    tool.main.SaveButton_Click();
+    QCOMPARE(contentOf(earlier), kTableText + "\r\n");
+    tool.port.reads << kAbc;
+    tool.main.pollPort();
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+    tool.dialog.choices = {name};
+    tool.main.SaveButton_Click();
+
+    QCOMPARE(tool.window.boxes.size(), 1);
+    const FakeWindow::Box &box = tool.window.boxes[0];
+    QCOMPARE(box.icon, WindowOperations::Icon::Critical);
+    QVERIFY2(box.text.contains(QDir::toNativeSeparators(name)), qPrintable(box.text));
+    QVERIFY2(box.text.contains(reason), qPrintable(box.text));
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+    QVERIFY(tool.window.save);
+    QCOMPARE(tool.main.UploadData, QByteArray("abc"));
+    QCOMPARE(contentOf(earlier), kTableText + "\r\n");
+    QCOMPARE(tool.dialog.initDir, tool.folder.path());
+
+    // Exit offers the upload again, and it can still be saved elsewhere.
+    const QString elsewhere = tool.folder.filePath(QStringLiteral("run2.xls"));
+    tool.window.answers = {WindowOperations::Answer::Yes};
+    tool.dialog.choices = {elsewhere};
+    tool.runAsTheWindowDoes([&tool] { tool.main.ExitButton_Click(); });
+
+    QCOMPARE(tool.window.boxes.size(), 2);
+    QCOMPARE(tool.window.boxes[1].text, kQuestion);
+    QCOMPARE(contentOf(elsewhere), QByteArray("abc\r\n"));
+    QCOMPARE(contentOf(earlier), kTableText + "\r\n");
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestFaults::damagedSettingsFileLetsStartUpGoOn_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    // The port start-up settles on, when the row knows it, and whether the file is kept as it
+    // was (read whole) or written anew.
+    QTest::addColumn<std::optional<qint16>>("port");
+    QTest::addColumn<std::optional<bool>>("kept");
+
+    constexpr qsizetype kHuge = 10 << 20;
+    const std::optional<bool> any;
+    QTest::newRow("10 MB line of digits")
+        << QByteArray(kHuge, '7') << std::optional<qint16>(2) << std::optional<bool>(false);
+    QTest::newRow("10 MB line of letters")
+        << QByteArray(kHuge, 'x') << std::optional<qint16>(2) << std::optional<bool>(false);
+    QTest::newRow("10 MB folder without a line end")
+        << " 5 \r\n\"" + QByteArray(kHuge, 'x') << std::optional<qint16>(5)
+        << std::optional<bool>(true);
+    QTest::newRow("only CRs") << QByteArray(kHuge, '\r') << std::optional<qint16>(2)
+                              << std::optional<bool>(false);
+    QTest::newRow("only NULs") << QByteArray(4096, '\0') << std::optional<qint16>(2)
+                               << std::optional<bool>(false);
+    // Fixed seeds, so that a failure repeats.
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        QRandomGenerator random(seed);
+        QByteArray content(64 << 10, '\0');
+        for (char &c : content)
+            c = char(random.bounded(256));
+        QTest::addRow("random bytes, seed %u", seed) << content << std::optional<qint16>() << any;
+    }
+}
+
+void TestFaults::damagedSettingsFileLetsStartUpGoOn()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(std::optional<qint16>, port);
+    QFETCH(std::optional<bool>, kept);
+
+    Tool tool;
+    QVERIFY(tool.folder.isValid());
+    QVERIFY(writeFile(tool.configPath(), content));
+    tool.runAsTheWindowDoes([&tool] { tool.main.Form_Load(); });
+
+    const QByteArray after = contentOf(tool.configPath());
+    const QByteArray rewritten = configFileBytes(tool.main.PortNumber, tool.dialog.initDir);
+    QVERIFY(after == content || after == rewritten);
+    if (kept)
+        QCOMPARE(after == content, *kept);
+    if (port)
+        QCOMPARE(tool.main.PortNumber, *port);
+    // Start-up ends with the port open, or with the cable prompt for a port that is not there.
+    const bool present = tool.port.present.contains(tool.main.PortNumber);
+    QCOMPARE(tool.port.PortOpen(), present);
+    QCOMPARE(tool.window.boxTexts(), present ? QStringList{} : QStringList{kCable});
+    QCOMPARE(tool.window.endedWith, present ? QList<int>{} : QList<int>{0});
+    if (!present)
+        return;
+
+    // Exit writes what start-up took, in a form that reads back the same.
+    tool.runAsTheWindowDoes([&tool] { tool.main.ExitButton_Click(); });
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+    QVERIFY(tool.window.boxes.isEmpty());
+    QCOMPARE(contentOf(tool.configPath()), rewritten);
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"

@@ -2,10 +2,9 @@
 #include "app/PlatformError.h"
 #include "storage/ConfigFile.h"
 #include "support/BoxResponder.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 #include "support/PseudoTerminal.h"
+#include "support/WindowPump.h"
 
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -83,28 +82,11 @@ private:
 class PouringLine
 {
 public:
-    PouringLine(const QString &folder, const QString &name)
-        : m_link(QFile::encodeName(QDir(folder).filePath(name)))
-    {
-        termios raw{};
-        ::cfmakeraw(&raw);
-        char device[64] = {};
-        if (::openpty(&m_master, &m_port, nullptr, &raw, nullptr) != 0 ||
-            ::ptsname_r(m_master, device, sizeof device) != 0)
-            qFatal("openpty: %s", std::strerror(errno));
-        // Non-blocking, so that the writer can always be stopped.
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        ::unlink(m_link.constData());
-        if (::symlink(device, m_link.constData()) != 0)
-            qFatal("symlink %s: %s", m_link.constData(), std::strerror(errno));
-    }
+    PouringLine(const QString &folder, const QString &name) : m_line(folder, name) {}
     ~PouringLine()
     {
         m_stop = true;
         finish();
-        ::close(m_master);
-        ::close(m_port);
-        ::unlink(m_link.constData());
     }
     PouringLine(const PouringLine &) = delete;
     PouringLine &operator=(const PouringLine &) = delete;
@@ -115,13 +97,14 @@ public:
         finish();
         m_done = false;
         m_writer = std::thread([this, bytes = std::move(bytes)] {
+            const int instrument = m_line.instrumentSide();
             qsizetype sent = 0;
             while (sent < bytes.size() && !m_stop) {
-                pollfd room{m_master, POLLOUT, 0};
+                pollfd room{instrument, POLLOUT, 0};
                 if (::poll(&room, 1, 100) <= 0)
                     continue;
                 const ssize_t written =
-                    ::write(m_master, bytes.constData() + sent,
+                    ::write(instrument, bytes.constData() + sent,
                             size_t(std::min<qsizetype>(bytes.size() - sent, 4096)));
                 if (written > 0) {
                     sent += written;
@@ -138,11 +121,7 @@ public:
     qint64 sent() const { return m_sent; }
     bool done() const { return m_done; }
     // True once the port side holds nothing unread.
-    bool delivered() const
-    {
-        pollfd waiting{m_port, POLLIN, 0};
-        return ::poll(&waiting, 1, 0) == 0;
-    }
+    bool delivered() const { return m_line.delivered(); }
 
 private:
     void finish()
@@ -151,9 +130,7 @@ private:
             m_writer.join();
     }
 
-    QByteArray m_link;
-    int m_master = -1;
-    int m_port = -1;
+    PseudoTerminal m_line;
     std::thread m_writer;
     std::atomic<qint64> m_sent{0};
     std::atomic<bool> m_done{true};
@@ -161,31 +138,12 @@ private:
 };
 
 // The tool on fake ports 0, 2 and 5 and a fake dialog, its settings in a temporary folder.
-struct Tool
+struct Tool : FakeTool
 {
-    QTemporaryDir folder;
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
     Tool()
     {
-        window.folder = folder.path();
         window.onComboClick = [this] { main.ComComboBox_Click(); };
         port.present = {0, 2, 5};
-    }
-
-    QString configPath() const { return folder.filePath(kConfigFileName); }
-
-    // What the real window does with a failure that no procedure guards.
-    void runAsTheWindowDoes(const std::function<void()> &procedure)
-    {
-        try {
-            procedure();
-        } catch (const PlatformError &error) {
-            main.reportPlatformFailure(error.message());
-        }
     }
 };
 
@@ -218,7 +176,6 @@ private:
     // The window after start-up, with its boxes answered and its process end recorded.
     void startTool();
     // Dispatches and polls as the receive loop does, until the condition holds.
-    template <typename Condition> void pumpUntil(Condition condition);
 
     std::unique_ptr<QTemporaryDir> m_devices;
     std::unique_ptr<QTemporaryDir> m_program;
@@ -260,18 +217,6 @@ void TestFaults::startTool()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-template <typename Condition> void TestFaults::pumpUntil(Condition condition)
-{
-    Main &main = m_window->main();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            m_window->processEvents(false);
-            main.pollPort();
-            return condition();
-        }(),
-        10000);
-}
-
 void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore_data()
 {
     QTest::addColumn<QByteArray>("beforePull");
@@ -304,13 +249,13 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
 
     QVERIFY(device->write(beforePull));
     if (takenBefore) {
-        pumpUntil([&] { return device->delivered() && port.InBufferCount() == 0; });
+        pumpUntil(*m_window, [&] { return device->delivered() && port.InBufferCount() == 0; });
     } else {
         // Held by the port, not yet polled: only what the port has taken survives a hang-up.
         QTRY_COMPARE(port.InBufferCount(), qint16(beforePull.size()));
     }
     device->hangUp();
-    pumpUntil([this] { return !m_responder->boxes.isEmpty(); });
+    pumpUntil(*m_window, [this] { return !m_responder->boxes.isEmpty(); });
 
     const QStringList lines = m_responder->boxes[0].text.split(QLatin1Char('\n'));
     QCOMPARE(lines.value(0), kCable);
@@ -326,11 +271,11 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
     // Plugged back in: the port reopens by itself, the upload received before is still there to
     // save, and the instrument's next upload, sent whole, decodes.
     device = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB0"));
-    pumpUntil([&] { return port.PortOpen(); });
+    pumpUntil(*m_window, [&] { return port.PortOpen(); });
     QCOMPARE(main.UploadData, upload);
     QCOMPARE(save->isEnabled(), !upload.isEmpty());
     QVERIFY(device->write(kAbc));
-    pumpUntil([&] { return main.UploadData == "abc"; });
+    pumpUntil(*m_window, [&] { return main.UploadData == "abc"; });
     QCOMPARE(m_window->uploadText(), kComplete);
     QVERIFY(save->isEnabled());
     QCOMPARE(main.DataSaved, qint16(0));
@@ -395,7 +340,7 @@ void TestFaults::portHeldByAnotherProgramAtStartUp()
     QCOMPARE(port.CommPort(), qint16(1));
     QCOMPARE(m_window->comPortText(), QStringLiteral("COM 1"));
     QVERIFY(com1.write(kAbc));
-    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
     QCOMPARE(m_window->main().UploadData, QByteArray("abc"));
 }
 
@@ -527,7 +472,7 @@ void TestFaults::programFolderTakingNoFilesIsReportedAtExit()
     QVERIFY(m_window->serialPort().PortOpen());
     QVERIFY(!QFileInfo::exists(configPath));
     QVERIFY(device.write(kAbc));
-    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
 
     m_responder->presses = {QMessageBox::No};
     QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("ExitButton")),

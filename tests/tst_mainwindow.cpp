@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "support/BoxResponder.h"
 #include "support/PseudoTerminal.h"
+#include "support/WindowPump.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -56,7 +57,6 @@ private:
     void startTool();
     // Dispatches and polls as the receive loop does, until the port has delivered everything.
     void pumpUntilDelivered(const PseudoTerminal &device);
-    template <typename Condition> void pumpUntil(Condition condition);
     QString configPath() const;
 
     std::unique_ptr<QTemporaryDir> m_devices;
@@ -94,22 +94,10 @@ void TestMainWindow::startTool()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-template <typename Condition> void TestMainWindow::pumpUntil(Condition condition)
-{
-    Main &main = m_window->main();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            m_window->processEvents(false);
-            main.pollPort();
-            return condition();
-        }(),
-        10000);
-}
-
 void TestMainWindow::pumpUntilDelivered(const PseudoTerminal &device)
 {
     SerialPortService &port = m_window->serialPort();
-    pumpUntil([&] { return device.delivered() && port.InBufferCount() == 0; });
+    pumpUntil(*m_window, [&] { return device.delivered() && port.InBufferCount() == 0; });
 }
 
 void TestMainWindow::controlsStandWhereDesigned_data()
@@ -307,7 +295,7 @@ void TestMainWindow::checksumErrorShowsItsMessage()
     PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QVERIFY(device.write(frame("abc", "00297")));
-    pumpUntil([this] { return !m_responder->boxes.isEmpty(); });
+    pumpUntil(*m_window, [this] { return !m_responder->boxes.isEmpty(); });
 
     const BoxResponder::Box box = m_responder->boxes.first();
     QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
@@ -330,7 +318,7 @@ void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
     QCOMPARE(m_window->serialPort().CommPort(), qint16(12));
     QVERIFY(m_window->serialPort().PortOpen());
     QVERIFY(com12.write(kTable));
-    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
 
     // Picking the open port again closes and reopens it.
     QTest::keyClick(combo, Qt::Key_Down);
@@ -365,15 +353,15 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
     QVERIFY(com12->write(kTable.left(6)));
     pumpUntilDelivered(*com12);
     com12->hangUp();
-    pumpUntil([this] { return m_responder->boxes.size() == 2; });
+    pumpUntil(*m_window, [this] { return m_responder->boxes.size() == 2; });
     QVERIFY(m_responder->boxes[1].text.startsWith(kCable));
     QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("cut off")));
     QVERIFY(!m_window->serialPort().PortOpen());
 
     com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
-    pumpUntil([this] { return m_window->serialPort().PortOpen(); });
+    pumpUntil(*m_window, [this] { return m_window->serialPort().PortOpen(); });
     QVERIFY(com12->write(kTable));
-    pumpUntil([this] { return m_window->uploadText() == kComplete; });
+    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
     QCOMPARE(m_window->main().UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
     QCOMPARE(m_responder->boxes.size(), 2);
 }

@@ -1,7 +1,4 @@
-#include "app/Main.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,17 +20,11 @@ QByteArray readFile(const QString &path)
 }
 
 // A running tool on COM 4 whose program folder is temporary.
-struct Tool
+struct Tool : FakeTool
 {
-    QTemporaryDir folder;
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
     Tool()
     {
-        main.ConfigPath = folder.filePath(QStringLiteral("uploader.cfg"));
+        main.ConfigPath = configPath();
         main.FrameStart = "\x02";
         main.FrameEnd = "\x04";
         main.PortNumber = 4;

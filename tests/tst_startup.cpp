@@ -1,7 +1,4 @@
-#include "app/Main.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,22 +12,13 @@ using Answer = WindowOperations::Answer;
 const QString kCable = QStringLiteral("Make sure USB cable is connected");
 
 // A fresh program folder, a tool that has not started, and the instrument's ports.
-struct Tool
+struct Tool : FakeTool
 {
-    QTemporaryDir folder;
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
     explicit Tool(QSet<qint16> ports)
     {
-        window.folder = folder.path();
         window.onComboClick = [this] { main.ComComboBox_Click(); };
         port.present = ports;
     }
-
-    QString configPath() const { return folder.filePath(QStringLiteral("uploader.cfg")); }
 
     void writeConfig(const QByteArray &bytes) const
     {

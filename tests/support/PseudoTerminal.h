@@ -53,6 +53,8 @@ public:
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
     QString linkPath() const { return m_linkPath; }
+    // The instrument's end, non-blocking, for a test that writes from a thread of its own.
+    int instrumentSide() const { return m_master; }
     QString devicePath() const { return m_devicePath; }
 
     // Sends bytes as the instrument would. While the queue towards the port is full, events are

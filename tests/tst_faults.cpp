@@ -4,6 +4,7 @@
 #include "support/BoxResponder.h"
 #include "support/FakeTool.h"
 #include "support/PseudoTerminal.h"
+#include "support/Uploads.h"
 #include "support/WindowPump.h"
 
 #include <QComboBox>
@@ -24,20 +25,7 @@
 
 namespace {
 
-const QString kCable = QStringLiteral("Make sure USB cable is connected");
-const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
-const QString kUploading = QStringLiteral("UPLOADING");
-const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
 const QString kConfigFileName = QStringLiteral("uploader.cfg");
-
-QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
-{
-    return "\x02" + payload + checksumField + "\x04";
-}
-
-const QByteArray kAbc = frame("abc", "00296");
-const QByteArray kTable = frame("1,2\r3,4\r", "00318");
-const QByteArray kTableText("1\t2\r\n3\t4\r\n");
 
 QByteArray contentOf(const QString &path)
 {

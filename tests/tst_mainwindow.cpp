@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "support/BoxResponder.h"
 #include "support/PseudoTerminal.h"
+#include "support/Uploads.h"
 #include "support/WindowPump.h"
 
 #include <QClipboard>
@@ -16,20 +17,6 @@
 #include <QTextBlock>
 
 #include <memory>
-
-namespace {
-
-const QString kCable = QStringLiteral("Make sure USB cable is connected");
-const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
-
-QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
-{
-    return "\x02" + payload + checksumField + "\x04";
-}
-
-const QByteArray kTable = frame("1,2\r3,4\r", "00318");
-
-} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -286,7 +273,7 @@ void TestMainWindow::receivesLiveUploads()
         seen << m_window->uploadText();
     }
     QCOMPARE(seen, statuses);
-    QCOMPARE(m_window->main().UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(m_window->main().UploadData, kTableText);
     QVERIFY(m_window->findChild<QPushButton *>("SaveButton")->isEnabled());
 }
 
@@ -362,7 +349,7 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
     pumpUntil(*m_window, [this] { return m_window->serialPort().PortOpen(); });
     QVERIFY(com12->write(kTable));
     pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
-    QCOMPARE(m_window->main().UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(m_window->main().UploadData, kTableText);
     QCOMPARE(m_responder->boxes.size(), 2);
 }
 

@@ -2,22 +2,11 @@
 #include "support/FakeFileDialog.h"
 #include "support/FakeSerialPort.h"
 #include "support/FakeWindow.h"
+#include "support/Uploads.h"
 
 #include <QTest>
 
 namespace {
-
-const QString kUploading = QStringLiteral("UPLOADING");
-const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
-const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
-
-QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
-{
-    return "\x02" + payload + checksumField + "\x04";
-}
-
-const QByteArray kAbc = frame("abc", "00296");
-const QByteArray kTable = frame("1,2\r3,4\r", "00318");
 
 // The tool after start-up: marks set, upload reset, COM 3 open.
 struct Tool
@@ -129,7 +118,7 @@ void TestReceiveLoop::completedUploadEnablesSave()
     Tool tool;
     QVERIFY(!tool.window.save);
     tool.receive({kTable});
-    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.main.UploadData, kTableText);
     QVERIFY(tool.window.save);
     QCOMPARE(tool.main.DataSaved, qint16(0));
 }
@@ -139,7 +128,7 @@ void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
     Tool tool;
     tool.receive({kTable, "\x02"
                           "5,6\r0"});
-    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02"
                                                         "5,6\r0"));
     QCOMPARE(tool.window.text, kUploading);
@@ -169,7 +158,7 @@ void TestReceiveLoop::checksumErrorDiscardsOnlyWhatFollowedTheLastUpload()
     QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::Ok);
     QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::Critical);
     QCOMPARE(tool.window.text, QString());
-    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.main.UploadData, kTableText);
     QVERIFY(tool.main.receivedCharacters().isEmpty());
     QCOMPARE(tool.main.DataSaved, qint16(0));
     QVERIFY(tool.window.save);
@@ -220,7 +209,7 @@ void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
 {
     Tool tool;
     tool.receive({kAbc + "\r\n" + kTable + "\r\n"});
-    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.window.text, kComplete);
     QCOMPARE(tool.main.receivedCharacters(), QByteArray("\r\n"));
 }
@@ -245,7 +234,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly_data()
     QTest::newRow("pulled in the middle of an upload")
         << kTable.left(5) << QByteArray("abc") << true;
     QTest::newRow("pulled right after an upload")
-        << kTable << QByteArray("1\t2\r\n3\t4\r\n") << false;
+        << kTable << kTableText << false;
     QTest::newRow("pulled during noise") << QByteArray("\r\n") << QByteArray("abc") << false;
 }
 
@@ -284,7 +273,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
 
     // The instrument sends the upload again from its start.
     tool.receive({kTable});
-    QCOMPARE(tool.main.UploadData, QByteArray("1\t2\r\n3\t4\r\n"));
+    QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.window.text, kComplete);
     QCOMPARE(tool.window.boxes.size(), 1);
 }

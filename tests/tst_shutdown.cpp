@@ -1,4 +1,5 @@
 #include "support/FakeTool.h"
+#include "support/Uploads.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,10 +9,6 @@
 namespace {
 
 using Answer = WindowOperations::Answer;
-
-const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
-const QByteArray kAbc = "\x02"
-                        "abc00296\x04";
 
 QByteArray readFile(const QString &path)
 {

@@ -1,4 +1,5 @@
 #include "support/FakeTool.h"
+#include "support/Uploads.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -8,8 +9,6 @@
 namespace {
 
 using Answer = WindowOperations::Answer;
-
-const QString kCable = QStringLiteral("Make sure USB cable is connected");
 
 // A fresh program folder, a tool that has not started, and the instrument's ports.
 struct Tool : FakeTool

@@ -5,10 +5,15 @@
 #include "serial/PortTable.h"
 
 #include <QFileInfo>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 #include <limits>
+
+namespace {
+
+constexpr int kSystemPortsLifetimeMs = 500;
+
+} // namespace
 
 QtSerialPortService::QtSerialPortService(QObject *parent) : QObject(parent)
 {
@@ -89,11 +94,22 @@ void QtSerialPortService::onError(QSerialPort::SerialPortError error)
     m_deviceLost = true;
 }
 
+const QList<QSerialPortInfo> &QtSerialPortService::systemPorts() const
+{
+    // A scan costs about 20 ms. Discovery describes every port it finds within moments after its
+    // one-second pause, so one scan serves a whole pass, and the next pass scans afresh.
+    if (m_systemPortsFresh.hasExpired()) {
+        m_systemPorts = QSerialPortInfo::availablePorts();
+        m_systemPortsFresh.setRemainingTime(kSystemPortsLifetimeMs);
+    }
+    return m_systemPorts;
+}
+
 QString QtSerialPortService::describePort(qint16 port) const
 {
     const QString path = devicePathForPort(port);
     const QString device = QFileInfo(path).canonicalFilePath();
-    const auto ports = QSerialPortInfo::availablePorts();
+    const QList<QSerialPortInfo> &ports = systemPorts();
     const auto info = std::find_if(ports.begin(), ports.end(), [&](const QSerialPortInfo &p) {
         return p.systemLocation() == device || p.systemLocation() == path;
     });

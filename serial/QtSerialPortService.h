@@ -2,8 +2,11 @@
 
 #include "serial/SerialPortService.h"
 
+#include <QDeadlineTimer>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 
 // The serial port on QSerialPort, opened read-only at 19200 8N1 without flow control.
 class QtSerialPortService : public QObject, public SerialPortService
@@ -25,10 +28,14 @@ public:
 private:
     void open();
     void onError(QSerialPort::SerialPortError error);
+    const QList<QSerialPortInfo> &systemPorts() const;
 
     QSerialPort m_port;
     qint16 m_commPort = 1;
     // What the port had received when its device went away, kept for the next Input.
     QByteArray m_salvaged;
     bool m_deviceLost = false;
+    // The system's list of serial ports, from the last scan, and how long it may serve.
+    mutable QList<QSerialPortInfo> m_systemPorts;
+    mutable QDeadlineTimer m_systemPortsFresh{0};
 };

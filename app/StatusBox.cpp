@@ -4,12 +4,24 @@
 #include <QMenu>
 #include <QTextBlock>
 
+#include <algorithm>
+
+namespace {
+
+constexpr int kShowPauseMs = 40;
+
+} // namespace
+
 StatusBox::StatusBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     setUndoRedoEnabled(false);
     setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+
+    m_showPause.setSingleShot(true);
+    m_showPause.setInterval(kShowPauseMs);
+    connect(&m_showPause, &QTimer::timeout, this, &StatusBox::showPending);
 }
 
 QString StatusBox::text() const
@@ -20,11 +32,13 @@ QString StatusBox::text() const
             text += QLatin1Char('\n');
         text += block.text();
     }
-    return text;
+    return text + m_pending;
 }
 
 void StatusBox::setText(const QString &text)
 {
+    m_pending.clear();
+    m_showPause.stop();
     m_firstWrapped = -1;
     setPlainText(text);
 }
@@ -45,32 +59,56 @@ bool StatusBox::textStartsWith(const QString &prefix) const
             return false;
         rest = rest.sliced(line.size());
     }
-    return rest.isEmpty();
+    return rest.isEmpty() || QStringView(m_pending).startsWith(rest);
 }
 
-// Editing a block lays all of it out again, so a progress line kept as one block would cost more
-// with every dot. The box wraps it itself instead, one block to a screen line, and only the last,
-// short block is ever laid out again.
+// Putting text into the box and painting it cost more than taking in a read from the port, so
+// while dots come in the box takes them at most this often; its text always counts them all.
 void StatusBox::appendText(const QString &text)
 {
     if (text.contains(QLatin1Char('\n'))) {
         setText(this->text() + text);
         return;
     }
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    if (!fitsOnLastLine(cursor.block().text() + text)) {
-        if (m_firstWrapped < 0)
-            m_firstWrapped = cursor.blockNumber() + 1;
-        cursor.insertBlock();
+    m_pending += text;
+    // The first dot after a pause shows at once; those that follow it shortly, when it ends.
+    if (!m_showPause.isActive()) {
+        showPending();
+        m_showPause.start();
     }
-    cursor.insertText(text);
 }
 
-bool StatusBox::fitsOnLastLine(const QString &lastLine) const
+// Editing a block lays all of it out again, so a progress line kept as one block would cost more
+// with every dot. The box wraps it itself instead, one block to a screen line, and only the last,
+// short block is ever laid out again.
+void StatusBox::showPending()
+{
+    QStringView rest(m_pending);
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    while (!rest.isEmpty()) {
+        const QString line = cursor.block().text();
+        qsizetype fitting = 0;
+        while (fitting < rest.size() && fitsOnOneLine(line + rest.left(fitting + 1).toString()))
+            ++fitting;
+        if (fitting == 0 && !line.isEmpty()) {
+            if (m_firstWrapped < 0)
+                m_firstWrapped = cursor.blockNumber() + 1;
+            cursor.insertBlock();
+            continue;
+        }
+        // A character wider than the box gets a line of its own.
+        fitting = std::max<qsizetype>(fitting, 1);
+        cursor.insertText(rest.left(fitting).toString());
+        rest = rest.sliced(fitting);
+    }
+    m_pending.clear();
+}
+
+bool StatusBox::fitsOnOneLine(const QString &line) const
 {
     const qreal width = viewport()->width() - 2 * document()->documentMargin() - cursorWidth();
-    return fontMetrics().horizontalAdvance(lastLine) <= width;
+    return fontMetrics().horizontalAdvance(line) <= width;
 }
 
 void StatusBox::keyPressEvent(QKeyEvent *event)

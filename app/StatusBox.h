@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <functional>
 
@@ -32,11 +33,15 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    bool fitsOnLastLine(const QString &lastLine) const;
+    void showPending();
+    bool fitsOnOneLine(const QString &line) const;
     // True where the text holds a line end before this block, false where the box wrapped it.
     bool endsLine(int block) const { return m_firstWrapped < 0 || block < m_firstWrapped; }
 
     KeyPressProcedure m_keyPress;
+    // Appended text that the box does not show yet, and the pause until it does.
+    QString m_pending;
+    QTimer m_showPause;
     // The first block that the box started itself to wrap a long line; -1 when none.
     int m_firstWrapped = -1;
 };

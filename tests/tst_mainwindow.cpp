@@ -181,9 +181,11 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
         !m_window->uploadTextStartsWith(QStringLiteral("UPLOADING") + QString(kDots + 1, u'.')));
     QVERIFY(!m_window->uploadTextStartsWith(QStringLiteral("UPLOADING\n")));
 
-    // On screen it looks like the one line wrapped at the box's edge: every screen line but the
-    // last is full, and none wraps again.
+    // The box shows dots that come in quick succession a moment later, all at once. On screen
+    // they look like the one line wrapped at the box's edge: every screen line but the last is
+    // full, and none wraps again.
     QTextDocument *document = box->document();
+    QTRY_COMPARE(document->characterCount() - document->blockCount(), 9 + kDots);
     QVERIFY(document->blockCount() > 2);
     const qreal width = box->viewport()->width() - 2 * document->documentMargin();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {

@@ -66,10 +66,6 @@ bool StatusBox::textStartsWith(const QString &prefix) const
 // while dots come in the box takes them at most this often; its text always counts them all.
 void StatusBox::appendText(const QString &text)
 {
-    if (text.contains(QLatin1Char('\n'))) {
-        setText(this->text() + text);
-        return;
-    }
     m_pending += text;
     // The first dot after a pause shows at once; those that follow it shortly, when it ends.
     if (!m_showPause.isActive()) {

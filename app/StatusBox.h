@@ -23,7 +23,8 @@ public:
     QString text() const;
     void setText(const QString &text);
     bool textStartsWith(const QString &prefix) const;
-    // Appends at the end at a cost that does not grow with the text already there.
+    // Appends text without line ends, such as the progress dots, at the end, at a cost that does
+    // not grow with the text already there.
     void appendText(const QString &text);
 
 protected:

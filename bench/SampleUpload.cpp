@@ -1,6 +1,6 @@
 #include "bench/SampleUpload.h"
 
-#include "upload/UploadFrame.h"
+#include "tools/InstrumentFrame.h"
 
 #include <cstdio>
 #include <map>
@@ -53,8 +53,7 @@ QByteArray makeFrame(qsizetype frameBytes)
             break;
         payload += line;
     }
-    const QByteArray checksum = QByteArray::number(uploadChecksum(payload)).rightJustified(5, '0');
-    return '\x02' + payload + checksum + '\x04';
+    return instrumentFrame(payload, false);
 }
 
 } // namespace

@@ -12,8 +12,10 @@
 //       uploads of TIMING_BYTES, each followed by cat draining the same bytes.
 
 #include "app/MainWindow.h"
+#include "app/PlatformError.h"
 #include "bench/SampleUpload.h"
 #include "serial/PortTable.h"
+#include "tools/PseudoTerminalLink.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,12 +31,11 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <poll.h>
-#include <pty.h>
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -124,35 +125,15 @@ bool readAll(int fd, void *data, size_t size)
     return true;
 }
 
-// A stand-in serial device: a raw pseudo-terminal whose port side is linked as folder/name.
-// Both sides stay open, so that what is written before a reader opens the port waits for it.
-struct StandInDevice
+// The simulator's stand-in serial device, linked as folder/name.
+std::unique_ptr<PseudoTerminalLink> standIn(const QString &folder, const QString &name)
 {
-    StandInDevice(const QString &folder, const QString &name)
-    {
-        termios raw{};
-        ::cfmakeraw(&raw);
-        char path[64] = {};
-        if (::openpty(&master, &port, nullptr, &raw, nullptr) != 0 ||
-            ::ptsname_r(master, path, sizeof path) != 0)
-            fail(std::string("openpty: ") + std::strerror(errno));
-        device = QFile::decodeName(path);
-        const QByteArray link = QFile::encodeName(QDir(folder).filePath(name));
-        if (::symlink(path, link.constData()) != 0)
-            fail("symlink " + link.toStdString() + ": " + std::strerror(errno));
+    try {
+        return std::make_unique<PseudoTerminalLink>(QDir(folder).filePath(name));
+    } catch (const PlatformError &error) {
+        fail(error.message().toStdString());
     }
-
-    // True once the port side holds nothing unread.
-    bool drained() const
-    {
-        pollfd waiting{port, POLLIN, 0};
-        return ::poll(&waiting, 1, 0) == 0;
-    }
-
-    int master = -1;
-    int port = -1;
-    QString device;
-};
+}
 
 // ---- ports -------------------------------------------------------------------------------------
 
@@ -161,9 +142,9 @@ int holdPorts(int count)
     const QString folder = qEnvironmentVariable("BRACKENFELD_DEVICE_DIR");
     if (folder.isEmpty() || count < 1 || count > 16)
         fail("ports: set BRACKENFELD_DEVICE_DIR and give a count from 1 to 16");
-    std::vector<StandInDevice> ports;
+    std::vector<std::unique_ptr<PseudoTerminalLink>> ports;
     for (qint16 port = 1; port <= count; ++port)
-        ports.emplace_back(folder, QFileInfo(devicePathForPort(port)).fileName());
+        ports.push_back(standIn(folder, QFileInfo(devicePathForPort(port)).fileName()));
     // Gone with the script that started it, however that ends.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     std::printf("ready\n");
@@ -206,9 +187,9 @@ struct WriteOrder
 
 // The instrument's side, in a process of its own so that neither its copy of the upload nor its
 // work counts against the tool. Writes each frame asked for as fast as the pseudo-terminal takes
-// it, in blocking writes of everything that is left.
-[[noreturn]] void runWriter(int orders, int replies, int toolMaster, int catMaster,
-                            const std::vector<qint64> &sizes)
+// it.
+[[noreturn]] void runWriter(int orders, int replies, InstrumentLine &toolSide,
+                            InstrumentLine &catSide, const std::vector<qint64> &sizes)
 {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     std::map<qint64, QByteArray> frames;
@@ -223,8 +204,9 @@ struct WriteOrder
         const QByteArray &frame = frames.at(order.bytes);
         // The monotonic clock is the same in every process.
         const qint64 firstWrite = nanosecondsNow();
-        writeAll(order.target == 'T' ? toolMaster : catMaster, frame.constData(),
-                 size_t(frame.size()));
+        InstrumentLine &line = order.target == 'T' ? toolSide : catSide;
+        if (!line.send(frame))
+            fail(line.errorString().toStdString());
         writeAll(replies, &firstWrite, sizeof firstWrite);
     }
     std::_Exit(0);
@@ -270,7 +252,7 @@ std::string joined(const std::vector<double> &values)
 class UploadBench
 {
 public:
-    UploadBench(MainWindow &window, StandInDevice &catSide, int orders, int replies,
+    UploadBench(MainWindow &window, InstrumentLine &catSide, int orders, int replies,
                 qint64 memoryBytes, qint64 timingBytes, int rounds)
         : m_window(window), m_catSide(catSide), m_orders(orders), m_replies(replies),
           m_memoryBytes(memoryBytes), m_timingBytes(timingBytes), m_rounds(rounds)
@@ -337,7 +319,7 @@ private:
         send('C', m_timingBytes);
         const qint64 began = firstWrite();
         const auto deadline = Clock::now() + std::chrono::seconds(30);
-        while (!m_catSide.drained()) {
+        while (!m_catSide.delivered()) {
             if (Clock::now() > deadline)
                 fail("cat did not drain its pseudo-terminal");
             std::this_thread::sleep_for(std::chrono::microseconds(20));
@@ -356,7 +338,7 @@ private:
     }
 
     MainWindow &m_window;
-    StandInDevice &m_catSide;
+    InstrumentLine &m_catSide;
     int m_orders;
     int m_replies;
     qint64 m_memoryBytes;
@@ -377,8 +359,8 @@ int upload(int &argc, char **argv, qint64 memoryBytes, qint64 timingBytes, int r
     const QString folder = qEnvironmentVariable("BRACKENFELD_DEVICE_DIR");
     if (folder.isEmpty() || memoryBytes < 64 || timingBytes < 64 || rounds < 1)
         fail("upload: set BRACKENFELD_DEVICE_DIR and give two sizes and a round count");
-    StandInDevice toolSide(folder, QFileInfo(devicePathForPort(1)).fileName());
-    StandInDevice catSide(folder, QStringLiteral("cat-side"));
+    const auto toolSide = standIn(folder, QFileInfo(devicePathForPort(1)).fileName());
+    const auto catSide = standIn(folder, QStringLiteral("cat-side"));
 
     int orders[2];
     int replies[2];
@@ -390,16 +372,15 @@ int upload(int &argc, char **argv, qint64 memoryBytes, qint64 timingBytes, int r
         fail("fork");
     if (writer == 0) {
         // The writer reaches the masters through the descriptors it inherited.
-        runWriter(orders[0], replies[1], toolSide.master, catSide.master,
-                  {memoryBytes, timingBytes});
+        runWriter(orders[0], replies[1], *toolSide, *catSide, {memoryBytes, timingBytes});
     }
-    startCat(catSide.device);
+    startCat(catSide->devicePath());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     MainWindow window(
         [](int status) { fail("the window ended with status " + std::to_string(status)); });
-    UploadBench bench(window, catSide, orders[1], replies[0], memoryBytes, timingBytes, rounds);
+    UploadBench bench(window, *catSide, orders[1], replies[0], memoryBytes, timingBytes, rounds);
     QTimer deadline;
     QObject::connect(&deadline, &QTimer::timeout, [] { fail("no result within the deadline"); });
     deadline.start(kDeadlineMs);

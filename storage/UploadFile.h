@@ -6,9 +6,9 @@
 
 #include <optional>
 
-// Writes the decoded upload and one CR LF to the file, replacing what it held. The text goes to
-// a file beside it that takes the file's place only once it is whole, so a failed save leaves an
-// earlier file as it was. A read-only file is refused. Throws PlatformError naming the reason.
+// Writes the decoded upload and one CR LF to the file, replacing what it held. The file is
+// replaced only by a whole new one, so a failed save leaves an earlier file as it was. A read-only
+// file is refused. Throws PlatformError naming the reason.
 void writeUploadFile(const QString &fileName, const QByteArray &upload);
 
 // The folder that the file dialog moves to after a save: everything before the last separator,

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,6 +37,21 @@ QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
+}
+
+// The permission bits of a file, as in "chmod 640".
+mode_t modeOf(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
+// What the process's umask leaves of 0666 for a new file.
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 // A readable form for comparisons, so that a failure shows both values.
@@ -167,6 +183,7 @@ void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd()
     tool.saveAs({name});
 
     QCOMPARE(contentOf(name), bytes);
+    QCOMPARE(modeOf(name), newFileMode());
     QCOMPARE(entriesOf(folder.path()), QStringList{QStringLiteral("run1.xls")});
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.main.SaveFileName, name);
@@ -179,12 +196,20 @@ void TestSaveUpload::existingFileIsReplaced()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString name = folder.filePath(QStringLiteral("run1.xls"));
+    const QString link = folder.filePath(QStringLiteral("latest.xls"));
     QVERIFY(writeFile(name, "an earlier upload, longer than this one\r\n"));
+    QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::link(name, link));
 
     Tool tool("5\t6");
-    tool.saveAs({name});
+    tool.saveAs({link});
 
+    // The file behind the link is replaced, keeping its permissions; the link stays a link.
     QCOMPARE(contentOf(name), QByteArray("5\t6\r\n"));
+    QCOMPARE(modeOf(name), mode_t(0640));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(entriesOf(folder.path()),
+             (QStringList{QStringLiteral("latest.xls"), QStringLiteral("run1.xls")}));
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.main.DataSaved, qint16(1));
 }
@@ -195,6 +220,7 @@ void TestSaveUpload::nameIsUsedAsGiven_data()
 
     QTest::newRow("no extension") << QStringLiteral("run1");
     QTest::newRow("another extension") << QStringLiteral("run1.txt");
+    QTest::newRow("tab-separated extension") << QStringLiteral("run1.tsv");
     // No drive letters here: the dialog stays in the file's folder.
     QTest::newRow("colon") << QStringLiteral("run:1.xls");
 }

@@ -1,5 +1,6 @@
 #include "storage/UploadFile.h"
 
+#include "storage/CsvFile.h"
 #include "storage/FileOutput.h"
 #include "storage/WholeFile.h"
 
@@ -17,7 +18,12 @@ void writeTextFile(const QString &path, const QByteArray &upload)
 
 void writeUploadFile(const QString &fileName, const QByteArray &upload)
 {
-    writeWholeFile(fileName, [&](const QString &path) { writeTextFile(path, upload); });
+    writeWholeFile(fileName, [&](const QString &path) {
+        if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            writeCsvFile(path, upload);
+        else
+            writeTextFile(path, upload);
+    });
 }
 
 std::optional<QString> savedFileFolder(const QString &fileName, QChar separator, bool drives)

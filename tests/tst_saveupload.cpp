@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +55,26 @@ mode_t newFileMode()
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+// The records of a CSV file as Python's csv module reads them, each byte read as one character.
+QList<QStringList> csvRecordsOf(const QString &path)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, json, sys\n"
+                                 "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
+                                 "    json.dump(list(csv.reader(f, strict=True)), sys.stdout)\n"),
+                  path});
+    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit ||
+        python.exitCode() != 0)
+        return {{QStringLiteral("python3: ") + python.errorString(),
+                 QString::fromLocal8Bit(python.readAllStandardError())}};
+    QList<QStringList> records;
+    for (const QJsonValue &record : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        records << record.toVariant().toStringList();
+    return records;
 }
 
 // A readable form for comparisons, so that a failure shows both values.
@@ -138,6 +161,8 @@ private slots:
     void nameIsUsedAsGiven();
     void savingTwiceWritesTwice();
     void cancelChangesNothing();
+    void csvHoldsARecordForEachLine_data();
+    void csvHoldsARecordForEachLine();
     void failedSaveIsReportedAndKeepsTheEarlierFile_data();
     void failedSaveIsReportedAndKeepsTheEarlierFile();
     void dialogMovesToTheSavedFilesFolder_data();
@@ -221,6 +246,7 @@ void TestSaveUpload::nameIsUsedAsGiven_data()
     QTest::newRow("no extension") << QStringLiteral("run1");
     QTest::newRow("another extension") << QStringLiteral("run1.txt");
     QTest::newRow("tab-separated extension") << QStringLiteral("run1.tsv");
+    QTest::newRow("csv before the extension") << QStringLiteral("run1.csv.xls");
     // No drive letters here: the dialog stays in the file's folder.
     QTest::newRow("colon") << QStringLiteral("run:1.xls");
 }
@@ -282,6 +308,48 @@ void TestSaveUpload::cancelChangesNothing()
     QCOMPARE(tool.dialog.initDir, folder.path());
 }
 
+void TestSaveUpload::csvHoldsARecordForEachLine_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("upload");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<QStringList>>("records");
+
+    QTest::newRow("fields and lines") << "run1.csv" << kTable << QByteArray("1,2\r\n3,4\r\n")
+                                      << QList<QStringList>{{"1", "2"}, {"3", "4"}};
+    QTest::newRow("quotes, commas and line breaks are quoted")
+        << "Run1.CSV" << QByteArray("say \"hi\"\ta,b\tcr\rx\tlf\ny\t\"\r\n")
+        << QByteArray("\"say \"\"hi\"\"\",\"a,b\",\"cr\rx\",\"lf\ny\",\"\"\"\"\r\n")
+        << QList<QStringList>{{"say \"hi\"", "a,b", "cr\rx", "lf\ny", "\""}};
+    QTest::newRow("empty fields, an empty line, no line end at the end")
+        << "run1.csv" << QByteArray("a\t\tb\r\n\r\nc") << QByteArray("a,,b\r\n\r\nc\r\n")
+        << QList<QStringList>{{"a", "", "b"}, {}, {"c"}};
+    QTest::newRow("other bytes as received")
+        << "run1.csv" << QByteArray("\xFF\xC3\xBC\x01\t007\t+5\t12.5\r\n")
+        << QByteArray("\xFF\xC3\xBC\x01,007,+5,12.5\r\n")
+        << QList<QStringList>{{QString::fromLatin1("\xFF\xC3\xBC\x01"), "007", "+5", "12.5"}};
+    QTest::newRow("empty upload") << "run1.csv" << QByteArray() << QByteArray()
+                                  << QList<QStringList>{};
+}
+
+void TestSaveUpload::csvHoldsARecordForEachLine()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, upload);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<QStringList>, records);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    Tool tool(upload);
+    tool.saveAs({folder.filePath(name)});
+
+    QVERIFY(tool.window.boxes.isEmpty());
+    QCOMPARE(tool.main.DataSaved, qint16(1));
+    QCOMPARE(contentOf(folder.filePath(name)), bytes);
+    QCOMPARE(csvRecordsOf(folder.filePath(name)), records);
+}
+
 void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
 {
     // A relative name lies in the row's temporary folder.
@@ -304,6 +372,8 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
     // is not.
     QTest::newRow("room for a few bytes")
         << QStringLiteral("run1.xls") << earlier << Obstacle::RoomForAFewBytes << QString();
+    QTest::newRow("CSV, room for a few bytes")
+        << QStringLiteral("run1.csv") << earlier << Obstacle::RoomForAFewBytes << QString();
 }
 
 void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()

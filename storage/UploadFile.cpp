@@ -3,6 +3,7 @@
 #include "storage/CsvFile.h"
 #include "storage/FileOutput.h"
 #include "storage/WholeFile.h"
+#include "storage/WorkbookFile.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ void writeTextFile(const QString &path, const QByteArray &upload)
 void writeUploadFile(const QString &fileName, const QByteArray &upload)
 {
     writeWholeFile(fileName, [&](const QString &path) {
-        if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        if (fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+            writeWorkbookFile(path, upload);
+        else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
             writeCsvFile(path, upload);
         else
             writeTextFile(path, upload);

@@ -6,10 +6,10 @@
 
 #include <optional>
 
-// Writes the decoded upload to the file in the format its name asks for, in any case: .csv
-// comma-separated values, any other name the upload as it stands with one CR LF after it. The
-// file is replaced only by a whole new one, so a failed save leaves an earlier file as it was. A
-// read-only file is refused. Throws PlatformError naming the reason.
+// Writes the decoded upload to the file in the format its name asks for, in any case: .xlsx an
+// Excel workbook, .csv comma-separated values, any other name the upload as it stands with one
+// CR LF after it. The file is replaced only by a whole new one, so a failed save leaves an
+// earlier file as it was. A read-only file is refused. Throws PlatformError naming the reason.
 void writeUploadFile(const QString &fileName, const QByteArray &upload);
 
 // The folder that the file dialog moves to after a save: everything before the last separator,

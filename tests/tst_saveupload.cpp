@@ -252,7 +252,10 @@ void TestSaveUpload::dialogIsSetUpForSaving()
 
     QVERIFY(tool.dialog.cancelError);
     QCOMPARE(tool.dialog.flags, qint32(2054));
-    QCOMPARE(tool.dialog.filter, QStringLiteral("XLS Files (*.xls)|*.xls|"));
+    QCOMPARE(tool.dialog.filter, QStringLiteral("XLS Files (*.xls)|*.xls|"
+                                                "Excel Workbook (*.xlsx)|*.xlsx|"
+                                                "CSV (*.csv)|*.csv|"
+                                                "Text (*.txt *.tsv)|*.txt;*.tsv|"));
     QCOMPARE(tool.dialog.filterIndex, 0);
     QCOMPARE(tool.dialog.shownIn, QStringList{kStartFolder});
 }

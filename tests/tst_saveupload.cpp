@@ -466,6 +466,8 @@ void TestSaveUpload::workbookNumbersIgnoreTheLocale()
     QVERIFY(localedef.waitForFinished(60000));
     qputenv("LOCPATH", QFile::encodeName(locales.path()));
     const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    // Loaded now; left set, it makes glibc's newlocale leak a copy of the path on each save.
+    qunsetenv("LOCPATH");
     const QString decimalPoint = QString::fromLatin1(std::localeconv()->decimal_point);
 
     QTemporaryDir folder;
@@ -473,7 +475,6 @@ void TestSaveUpload::workbookNumbersIgnoreTheLocale()
     Tool tool("12.345\t-0.5\t1000000.25");
     tool.saveAs({folder.filePath(QStringLiteral("run1.xlsx"))});
     std::setlocale(LC_ALL, "C");
-    qunsetenv("LOCPATH");
 
     QVERIFY2(german, qPrintable(QString::fromLocal8Bit(localedef.readAllStandardError())));
     QCOMPARE(decimalPoint, QStringLiteral(","));

@@ -19,6 +19,7 @@ public:
 
     bool allRead() const { return m_next == m_characters.size(); }
 
+    void pauseBeforeProbing() override {}
     void setCommPort(qint16) override {}
     qint16 CommPort() const override { return 1; }
     bool PortOpen() const override { return true; }

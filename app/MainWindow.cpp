@@ -1,6 +1,5 @@
 #include "app/MainWindow.h"
 
-#include "app/PlatformError.h"
 #include "app/StatusBox.h"
 
 #include <QApplication>
@@ -21,7 +20,6 @@
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-constexpr int kRetryIntervalMs = 1000;
 
 QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 {
@@ -37,8 +35,8 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 } // namespace
 
-MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
-    : QWidget(parent), m_dialog(this), m_main(*this, m_comm, m_dialog),
+MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, QWidget *parent)
+    : QWidget(parent), m_comm(pauses.probe), m_dialog(this), m_main(*this, m_comm, m_dialog),
       m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
@@ -47,7 +45,7 @@ MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
                           QStringLiteral("Liberation Sans"), QStringLiteral("Arial")},
                          QFont::SansSerif));
     setFixedSize(417, 353);
-    m_retryTimer.setInterval(kRetryIntervalMs);
+    m_retryTimer.setInterval(pauses.portRetry);
     createControls();
     connectEvents();
 }
@@ -64,13 +62,8 @@ void MainWindow::createControls()
     QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(returnPressed()), m_comboBox, nullptr);
     QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(editingFinished()), m_comboBox, nullptr);
 
-    m_clearButton = new QPushButton(QStringLiteral("Clear"), this);
-    m_clearButton->setObjectName(QStringLiteral("ClearButton"));
-    m_clearButton->setGeometry(164, 320, 73, 29);
-
-    m_saveButton = new QPushButton(QStringLiteral("Save"), this);
-    m_saveButton->setObjectName(QStringLiteral("SaveButton"));
-    m_saveButton->setGeometry(252, 320, 73, 29);
+    m_clearButton = createButton(QStringLiteral("Clear"), QStringLiteral("ClearButton"), 164);
+    m_saveButton = createButton(QStringLiteral("Save"), QStringLiteral("SaveButton"), 252);
 
     m_statusBox = new StatusBox(this);
     m_statusBox->setObjectName(QStringLiteral("UploadTextBox"));
@@ -84,15 +77,7 @@ void MainWindow::createControls()
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setGeometry(4, 328, 57, 17);
 
-    m_exitButton = new QPushButton(QStringLiteral("Exit"), this);
-    m_exitButton->setObjectName(QStringLiteral("ExitButton"));
-    m_exitButton->setGeometry(340, 320, 73, 29);
-
-    for (QPushButton *button : {m_clearButton, m_saveButton, m_exitButton}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        button->installEventFilter(this);
-    }
+    m_exitButton = createButton(QStringLiteral("Exit"), QStringLiteral("ExitButton"), 340);
     setTabOrder(m_comboBox, m_clearButton);
     setTabOrder(m_clearButton, m_saveButton);
     setTabOrder(m_saveButton, m_statusBox);
@@ -100,20 +85,30 @@ void MainWindow::createControls()
     m_comboBox->setFocus();
 }
 
+QPushButton *MainWindow::createButton(const QString &text, const QString &name, int left)
+{
+    auto *button = new QPushButton(text, this);
+    button->setObjectName(name);
+    button->setGeometry(left, 320, 73, 29);
+    // No button is a default button: Enter presses only the focused one (see eventFilter).
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->installEventFilter(this);
+    return button;
+}
+
 void MainWindow::connectEvents()
 {
-    connect(m_clearButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.ClearButton_Click(); }); });
-    connect(m_saveButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.SaveButton_Click(); }); });
-    connect(m_exitButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.ExitButton_Click(); }); });
-    connect(m_comboBox, &QComboBox::activated, this,
-            [this] { route([this] { m_main.ComComboBox_Click(); }); });
+    const auto procedure = [this](void (Main::*run)()) {
+        return [this, run] { m_main.runProcedure([this, run] { (m_main.*run)(); }); };
+    };
+    connect(m_clearButton, &QPushButton::clicked, this, procedure(&Main::ClearButton_Click));
+    connect(m_saveButton, &QPushButton::clicked, this, procedure(&Main::SaveButton_Click));
+    connect(m_exitButton, &QPushButton::clicked, this, procedure(&Main::ExitButton_Click));
+    connect(m_comboBox, &QComboBox::activated, this, procedure(&Main::ComComboBox_Click));
     m_statusBox->setKeyPressProcedure(
         [this](qint16 &keyAscii) { m_main.UploadTextBox_KeyPress(keyAscii); });
-    connect(&m_retryTimer, &QTimer::timeout, this,
-            [this] { route([this] { m_main.retryPort(); }); });
+    connect(&m_retryTimer, &QTimer::timeout, this, procedure(&Main::retryPort));
     // A termination signal and the end of the desktop session close the window as its close
     // box does: an unsaved upload is offered first.
     connect(&m_termination, &TerminationSignals::requested, this, &MainWindow::unload);
@@ -124,18 +119,9 @@ void MainWindow::connectEvents()
     });
 }
 
-void MainWindow::route(const std::function<void()> &procedure)
-{
-    try {
-        procedure();
-    } catch (const PlatformError &error) {
-        m_main.reportPlatformFailure(error.message());
-    }
-}
-
 void MainWindow::load()
 {
-    route([this] { m_main.Form_Load(); });
+    m_main.runProcedure([this] { m_main.Form_Load(); });
 }
 
 void MainWindow::runActivated()
@@ -145,7 +131,7 @@ void MainWindow::runActivated()
     // manager that shows the window without activating it still gets a running tool.
     while (!isActiveWindow() && !(windowHandle() && windowHandle()->isExposed()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    route([this] { m_main.Form_Activate(); });
+    m_main.runProcedure([this] { m_main.Form_Activate(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -156,7 +142,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 bool MainWindow::unload()
 {
     qint16 cancel = 0;
-    route([this, &cancel] { m_main.Form_Unload(cancel); });
+    m_main.runProcedure([this, &cancel] { m_main.Form_Unload(cancel); });
     return cancel == 0;
 }
 
@@ -227,12 +213,9 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
         return Answer::Retry;
     case QMessageBox::Yes:
         return Answer::Yes;
-    case QMessageBox::No:
-        return Answer::No;
-    case QMessageBox::Cancel:
-        return Answer::Cancel;
     default:
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        // OK, Cancel, No, or the box closed without a button.
+        return closedAnswer(buttons);
     }
 }
 

@@ -1,6 +1,6 @@
 #include "storage/FileOutput.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 
 FileOutput::FileOutput(const QString &path) : m_file(path)
 {

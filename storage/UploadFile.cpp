@@ -1,9 +1,12 @@
 #include "storage/UploadFile.h"
 
+#include "common/PlatformError.h"
 #include "storage/CsvFile.h"
 #include "storage/FileOutput.h"
-#include "storage/WholeFile.h"
+#include "storage/ReplaceFile.h"
 #include "storage/WorkbookFile.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -19,7 +22,12 @@ void writeTextFile(const QString &path, const QByteArray &upload)
 
 void writeUploadFile(const QString &fileName, const QByteArray &upload)
 {
-    writeWholeFile(fileName, [&](const QString &path) {
+    const QFileInfo target(fileName);
+    // Root passes every write check, so the file's own write bit marks it read-only as well.
+    if (target.exists() &&
+        (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
+        throw PlatformError(QStringLiteral("The file is read-only."));
+    replaceFile(fileName, [&](const QString &path) {
         if (fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
             writeWorkbookFile(path, upload);
         else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))

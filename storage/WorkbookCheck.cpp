@@ -1,6 +1,6 @@
 #include "storage/WorkbookCheck.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "storage/ZipReader.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "storage/WorkbookFile.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "storage/CellText.h"
 #include "storage/PlainNumber.h"
 #include "storage/UploadTable.h"

@@ -1,6 +1,6 @@
 #include "storage/ZipReader.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 
 #include <QDir>
 #include <QFile>

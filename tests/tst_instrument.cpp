@@ -1,4 +1,6 @@
 #include "serial/QtSerialPortService.h"
+#include "support/Instrument.h"
+#include "support/Uploads.h"
 #include "tools/InstrumentFrame.h"
 #include "tools/InstrumentOptions.h"
 #include "tools/LinkDescription.h"
@@ -15,18 +17,11 @@
 
 namespace {
 
-const QByteArray kDeviceDirVariable("BRACKENFELD_DEVICE_DIR");
 const QString kInstrument = QStringLiteral(INSTRUMENT_PATH);
 
 // COM 3 is the third USB serial device.
 constexpr qint16 kPort = 3;
 const QString kDevice = QStringLiteral("ttyUSB2");
-
-// What the tool makes of a payload: commas become tabs, each CR gets an LF.
-QByteArray decodedText(const QByteArray &payload)
-{
-    return QByteArray(payload).replace(',', '\t').replace("\r", "\r\n");
-}
 
 DecodedFrame decode(const QByteArray &bytes)
 {
@@ -74,21 +69,19 @@ private:
     void start(QProcess &process, const QStringList &arguments);
     QByteArray receive(QtSerialPortService &port);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DeviceFolder> m_dir;
     QByteArray m_received;
 };
 
 void TestInstrument::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<DeviceFolder>();
     QVERIFY(m_dir->isValid());
-    qputenv(kDeviceDirVariable, QFile::encodeName(m_dir->path()));
     m_received.clear();
 }
 
 void TestInstrument::cleanup()
 {
-    qunsetenv(kDeviceDirVariable);
     m_dir.reset();
 }
 
@@ -161,7 +154,7 @@ void TestInstrument::everyFrameDecodes()
     const QByteArray frame = instrumentFrame(payload, false);
     const DecodedFrame decoded = decode("noise" + frame + "\r\n");
     QCOMPARE(decoded.outcome, FrameOutcome::Decoded);
-    QCOMPARE(decoded.text, decodedText(payload));
+    QCOMPARE(decoded.text, plainlyDecoded(payload));
     QCOMPARE(decoded.frameEnd, qsizetype(5 + frame.size()));
 }
 
@@ -283,8 +276,7 @@ void TestInstrument::sendsNoiseFrameAndTrailerOverALink()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame(instrumentPayload(sampleCsv()), false);
     const QByteArray expected = "xx" + frame + "\r\n";
     QTRY_VERIFY(receive(port).size() >= expected.size());
@@ -322,8 +314,7 @@ void TestInstrument::keepsTheLinkOpenUntilTerminated()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame("Sample,pH\r1,7.02\r2,6.98\r", true);
     QTRY_VERIFY(receive(port).size() >= 2 * frame.size());
     QCOMPARE(m_received, frame + frame);
@@ -349,8 +340,7 @@ void TestInstrument::sendsOneUploadForEachEnter()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame(instrumentPayload(sampleCsv()), false);
     instrument.write("\n");
     QTRY_VERIFY(receive(port).size() >= frame.size());

@@ -1,9 +1,6 @@
-#include "app/Main.h"
 #include "storage/UploadFile.h"
 #include "storage/ZipReader.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,35 +13,10 @@
 #include <QXmlStreamReader>
 
 #include <clocale>
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
-
-const QByteArray kTable("1\t2\r\n3\t4\r\n");
-const QString kStartFolder = QStringLiteral("/start/folder");
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
 
 // The permission bits of a file, as in "chmod 640".
 mode_t modeOf(const QString &path)
@@ -152,35 +124,6 @@ QString shown(const std::optional<QString> &folder)
     return folder ? QLatin1Char('"') + *folder + QLatin1Char('"') : QStringLiteral("(none)");
 }
 
-// The tool holding a decoded upload that is not saved yet, its dialog in kStartFolder.
-struct Tool
-{
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
-    explicit Tool(const QByteArray &upload = kTable)
-    {
-        dialog.initDir = kStartFolder;
-        main.UploadData = upload;
-        main.DataSaved = 0;
-    }
-
-    void saveAs(const QStringList &choices)
-    {
-        dialog.choices = choices;
-        main.SaveButton_Click();
-    }
-
-    // A save that went through: no message, and the upload counts as saved.
-    bool savesQuietlyAs(const QString &name)
-    {
-        saveAs({name});
-        return window.boxes.isEmpty() && main.DataSaved == 1;
-    }
-};
-
 // What stands in the way of a save, besides the name itself.
 enum class Obstacle
 {
@@ -193,33 +136,12 @@ enum class Obstacle
     RoomForSmallFilesOnly
 };
 
-// Holds the process to files of at most `bytes` while it lives. The signal that would end the
-// process at the limit is ignored, so the write just fails.
-class FileSizeLimit
+// A save that went through: no message, and the upload counts as saved.
+bool savesQuietly(FakeTool &tool, const QString &name)
 {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        m_signalBefore = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, m_before.rlim_max};
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_before);
-        std::signal(SIGXFSZ, m_signalBefore);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_before{};
-    void (*m_signalBefore)(int) = nullptr;
-    bool m_active = false;
-};
+    tool.saveAs({name});
+    return tool.window.boxes.isEmpty() && tool.main.DataSaved == 1;
+}
 
 } // namespace
 
@@ -254,7 +176,7 @@ void TestSaveUpload::dialogIsSetUpForSaving()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.saveAs({folder.filePath(QStringLiteral("run1.xls"))});
 
     QVERIFY(tool.dialog.cancelError);
@@ -264,7 +186,7 @@ void TestSaveUpload::dialogIsSetUpForSaving()
                                                 "CSV (*.csv)|*.csv|"
                                                 "Text (*.txt *.tsv)|*.txt;*.tsv|"));
     QCOMPARE(tool.dialog.filterIndex, 0);
-    QCOMPARE(tool.dialog.shownIn, QStringList{kStartFolder});
+    QCOMPARE(tool.dialog.shownIn, QStringList{tool.folder.path()});
 }
 
 void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd_data()
@@ -272,7 +194,7 @@ void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd_data()
     QTest::addColumn<QByteArray>("upload");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("table") << kTable << QByteArray("1\t2\r\n3\t4\r\n\r\n");
+    QTest::newRow("table") << kTableText << QByteArray("1\t2\r\n3\t4\r\n\r\n");
     QTest::newRow("empty upload") << QByteArray() << QByteArray::fromHex("0D0A");
     QTest::newRow("no line end of its own") << QByteArray("abc") << QByteArray("abc\r\n");
     // Written as received: no text conversion of NUL, high bytes or lone line ends.
@@ -288,10 +210,11 @@ void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString name = folder.filePath(QStringLiteral("run1.xls"));
-    Tool tool(upload);
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
     tool.saveAs({name});
 
-    QCOMPARE(contentOf(name), bytes);
+    QCOMPARE(readFile(name), bytes);
     QCOMPARE(modeOf(name), newFileMode());
     QCOMPARE(entriesOf(folder.path()), QStringList{QStringLiteral("run1.xls")});
     QVERIFY(tool.window.boxes.isEmpty());
@@ -310,11 +233,12 @@ void TestSaveUpload::existingFileIsReplaced()
     QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     QVERIFY(QFile::link(name, link));
 
-    Tool tool("5\t6");
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = "5\t6";
     tool.saveAs({link});
 
     // The file behind the link is replaced, keeping its permissions; the link stays a link.
-    QCOMPARE(contentOf(name), QByteArray("5\t6\r\n"));
+    QCOMPARE(readFile(name), QByteArray("5\t6\r\n"));
     QCOMPARE(modeOf(name), mode_t(0640));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(entriesOf(folder.path()),
@@ -342,11 +266,11 @@ void TestSaveUpload::nameIsUsedAsGiven()
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.saveAs({folder.filePath(fileName)});
 
     QCOMPARE(entriesOf(folder.path()), QStringList{fileName});
-    QCOMPARE(contentOf(folder.filePath(fileName)), kTable + "\r\n");
+    QCOMPARE(readFile(folder.filePath(fileName)), kTableText + "\r\n");
     QCOMPARE(tool.dialog.initDir, folder.path());
 }
 
@@ -360,18 +284,19 @@ void TestSaveUpload::savingTwiceWritesTwice()
     const QString first = root.filePath(QStringLiteral("a/one.xls"));
     const QString second = root.filePath(QStringLiteral("b/two.xls"));
 
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.saveAs({first});
     QCOMPARE(tool.main.DataSaved, qint16(1));
     QCOMPARE(tool.dialog.initDir, root.filePath(QStringLiteral("a")));
     tool.saveAs({second});
 
-    QCOMPARE(contentOf(first), kTable + "\r\n");
-    QCOMPARE(contentOf(second), kTable + "\r\n");
+    QCOMPARE(readFile(first), kTableText + "\r\n");
+    QCOMPARE(readFile(second), kTableText + "\r\n");
     QCOMPARE(tool.main.DataSaved, qint16(1));
     QCOMPARE(tool.main.SaveFileName, second);
     // The second save opens where the first one went.
-    QCOMPARE(tool.dialog.shownIn, (QStringList{kStartFolder, root.filePath(QStringLiteral("a"))}));
+    QCOMPARE(tool.dialog.shownIn,
+             (QStringList{tool.folder.path(), root.filePath(QStringLiteral("a"))}));
     QCOMPARE(tool.dialog.initDir, root.filePath(QStringLiteral("b")));
     QVERIFY(tool.window.boxes.isEmpty());
 }
@@ -380,7 +305,7 @@ void TestSaveUpload::cancelChangesNothing()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.dialog.initDir = folder.path();
     tool.main.SaveFileName = QStringLiteral("/earlier/run0.xls");
     tool.saveAs({});
@@ -448,8 +373,9 @@ void TestSaveUpload::workbookHoldsACellForEachField()
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool(upload);
-    QVERIFY(tool.savesQuietlyAs(folder.filePath(name)));
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
+    QVERIFY(savesQuietly(tool, folder.filePath(name)));
 
     QCOMPARE(entriesOf(folder.path()), QStringList{name});
     QCOMPARE(cellsOf(folder.filePath(name)), cells);
@@ -472,7 +398,8 @@ void TestSaveUpload::workbookNumbersIgnoreTheLocale()
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool("12.345\t-0.5\t1000000.25");
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = "12.345\t-0.5\t1000000.25";
     tool.saveAs({folder.filePath(QStringLiteral("run1.xlsx"))});
     std::setlocale(LC_ALL, "C");
 
@@ -491,7 +418,7 @@ void TestSaveUpload::csvHoldsARecordForEachLine_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QList<QStringList>>("records");
 
-    QTest::newRow("fields and lines") << "run1.csv" << kTable << QByteArray("1,2\r\n3,4\r\n")
+    QTest::newRow("fields and lines") << "run1.csv" << kTableText << QByteArray("1,2\r\n3,4\r\n")
                                       << QList<QStringList>{{"1", "2"}, {"3", "4"}};
     QTest::newRow("quotes, commas and line breaks are quoted")
         << "Run1.CSV" << QByteArray("say \"hi\"\ta,b\tcr\rx\tlf\ny\t\"\r\n")
@@ -517,10 +444,11 @@ void TestSaveUpload::csvHoldsARecordForEachLine()
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool(upload);
-    QVERIFY(tool.savesQuietlyAs(folder.filePath(name)));
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
+    QVERIFY(savesQuietly(tool, folder.filePath(name)));
 
-    QCOMPARE(contentOf(folder.filePath(name)), bytes);
+    QCOMPARE(readFile(folder.filePath(name)), bytes);
     QCOMPARE(csvRecordsOf(folder.filePath(name)), records);
 }
 
@@ -536,24 +464,25 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
     const std::optional<QByteArray> earlier("the earlier upload\r\n");
     const std::optional<QByteArray> none;
     QTest::newRow("folder does not exist")
-        << QStringLiteral("missing/run1.xls") << kTable << none << Obstacle::None
+        << QStringLiteral("missing/run1.xls") << kTableText << none << Obstacle::None
         << QStringLiteral("No such file or directory");
-    QTest::newRow("read-only file") << QStringLiteral("run1.xls") << kTable << earlier
+    QTest::newRow("read-only file") << QStringLiteral("run1.xls") << kTableText << earlier
                                     << Obstacle::ReadOnlyFile << QStringLiteral("read-only");
-    QTest::newRow("device full") << QStringLiteral("/dev/full") << kTable << none << Obstacle::None
-                                 << QStringLiteral("No space left on device");
-    QTest::newRow("no room") << QStringLiteral("run1.xls") << kTable << earlier << Obstacle::NoRoom
-                             << QStringLiteral("File too large");
+    QTest::newRow("device full") << QStringLiteral("/dev/full") << kTableText << none
+                                 << Obstacle::None << QStringLiteral("No space left on device");
+    QTest::newRow("no room") << QStringLiteral("run1.xls") << kTableText << earlier
+                             << Obstacle::NoRoom << QStringLiteral("File too large");
     // A write cut short leaves Qt without an error code: the failure is certain, its reason
     // is not.
-    QTest::newRow("room for a few bytes") << QStringLiteral("run1.xls") << kTable << earlier
+    QTest::newRow("room for a few bytes") << QStringLiteral("run1.xls") << kTableText << earlier
                                           << Obstacle::RoomForAFewBytes << QString();
-    QTest::newRow("CSV, room for a few bytes") << QStringLiteral("run1.csv") << kTable << earlier
-                                               << Obstacle::RoomForAFewBytes << QString();
+    QTest::newRow("CSV, room for a few bytes")
+        << QStringLiteral("run1.csv") << kTableText << earlier << Obstacle::RoomForAFewBytes
+        << QString();
     QTest::newRow("workbook, read-only file")
-        << QStringLiteral("run1.xlsx") << kTable << earlier << Obstacle::ReadOnlyFile
+        << QStringLiteral("run1.xlsx") << kTableText << earlier << Obstacle::ReadOnlyFile
         << QStringLiteral("read-only");
-    QTest::newRow("workbook, no room") << QStringLiteral("run1.xlsx") << kTable << earlier
+    QTest::newRow("workbook, no room") << QStringLiteral("run1.xlsx") << kTableText << earlier
                                        << Obstacle::NoRoom << QStringLiteral("File too large");
     QTest::newRow("workbook, temporary folder full")
         << QStringLiteral("run1.xlsx") << QByteArray("1.5\t2.5\r\n").repeated(10000) << earlier
@@ -587,7 +516,8 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
             QFile::setPermissions(name, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const QStringList entriesBefore = entriesOf(folder.path());
 
-    Tool tool(upload);
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
     {
         std::optional<FileSizeLimit> limit;
         if (obstacle == Obstacle::NoRoom)
@@ -606,11 +536,11 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     QVERIFY2(box.text.contains(QDir::toNativeSeparators(name)), qPrintable(box.text));
     QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     QCOMPARE(tool.main.DataSaved, qint16(0));
-    QCOMPARE(tool.dialog.initDir, kStartFolder);
+    QCOMPARE(tool.dialog.initDir, tool.folder.path());
     // Nothing left behind: no partial file, no temporary beside it.
     QCOMPARE(entriesOf(folder.path()), entriesBefore);
     if (earlier)
-        QCOMPARE(contentOf(name), *earlier);
+        QCOMPARE(readFile(name), *earlier);
 }
 
 void TestSaveUpload::dialogMovesToTheSavedFilesFolder_data()

@@ -1,9 +1,10 @@
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "serial/QtSerialPortService.h"
-#include "support/PseudoTerminal.h"
+#include "support/Instrument.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -19,8 +20,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-const QByteArray kDeviceDirVariable("BRACKENFELD_DEVICE_DIR");
 
 // COM 3 is the third USB serial device.
 constexpr qint16 kPort = 3;
@@ -66,6 +65,7 @@ private slots:
     void portTable_data();
     void portTable();
     void portTableDefaultsToDev();
+    void probingWaitsASecondFirst();
     void relativeDeviceFolderStillOpens();
     void opensAt19200EightNOne();
     void readsEveryByteUnchanged_data();
@@ -86,20 +86,35 @@ private slots:
 
 private:
     QString devicePath(const QString &name) const { return m_dir->filePath(name); }
+    // COM 3 on a stand-in device, open; both live until the test's cleanup.
+    struct PortOnDevice
+    {
+        explicit PortOnDevice(const QString &folder) : device(folder, kDevice)
+        {
+            openPort(port, kPort);
+        }
+        Instrument device;
+        QtSerialPortService port;
+    };
+    PortOnDevice &openPortOnDevice()
+    {
+        m_portOnDevice = std::make_unique<PortOnDevice>(m_dir->path());
+        return *m_portOnDevice;
+    }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DeviceFolder> m_dir;
+    std::unique_ptr<PortOnDevice> m_portOnDevice;
 };
 
 void TestSerialPort::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<DeviceFolder>();
     QVERIFY(m_dir->isValid());
-    qputenv(kDeviceDirVariable, QFile::encodeName(m_dir->path()));
 }
 
 void TestSerialPort::cleanup()
 {
-    qunsetenv(kDeviceDirVariable);
+    m_portOnDevice.reset();
     m_dir.reset();
 }
 
@@ -129,13 +144,23 @@ void TestSerialPort::portTable()
 
 void TestSerialPort::portTableDefaultsToDev()
 {
-    qunsetenv(kDeviceDirVariable);
+    qunsetenv(DeviceFolder::kVariable);
     QCOMPARE(devicePathForPort(1), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(devicePathForPort(16), QStringLiteral("/dev/ttyS1"));
     QCOMPARE(devicePathForPort(17), QString());
 
-    qputenv(kDeviceDirVariable, QByteArray());
+    qputenv(DeviceFolder::kVariable, QByteArray());
     QCOMPARE(devicePathForPort(9), QStringLiteral("/dev/ttyACM0"));
+}
+
+void TestSerialPort::probingWaitsASecondFirst()
+{
+    // A plain wait on a monotonic clock, however fast the probes that follow fail.
+    QtSerialPortService port;
+    QElapsedTimer clock;
+    clock.start();
+    port.pauseBeforeProbing();
+    QVERIFY(clock.elapsed() >= 1000);
 }
 
 void TestSerialPort::relativeDeviceFolderStillOpens()
@@ -145,9 +170,9 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
     const auto restore = qScopeGuard([&] { QDir::setCurrent(startFolder); });
     QVERIFY(QDir::setCurrent(m_dir->path()));
     QVERIFY(QDir().mkdir(QStringLiteral("devices")));
-    qputenv(kDeviceDirVariable, "devices");
+    qputenv(DeviceFolder::kVariable, "devices");
 
-    PseudoTerminal pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
+    Instrument pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
     QCOMPARE(QFileInfo(devicePathForPort(kPort)).canonicalFilePath(), pty.devicePath());
     QtSerialPortService port;
     port.setCommPort(kPort);
@@ -160,10 +185,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
 
 void TestSerialPort::opensAt19200EightNOne()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     const termios line = pty.lineSettings();
     QCOMPARE(cfgetispeed(&line), speed_t(B19200));
@@ -195,7 +217,7 @@ void TestSerialPort::readsEveryByteUnchanged()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, writtenBeforeTheOpen);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     if (writtenBeforeTheOpen)
@@ -213,10 +235,7 @@ void TestSerialPort::readsEveryByteUnchanged()
 
 void TestSerialPort::manySmallWritesLoseNothing()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     QByteArray sent;
     QByteArray received;
@@ -237,10 +256,7 @@ void TestSerialPort::manySmallWritesLoseNothing()
 
 void TestSerialPort::countStopsAt32767ButInputReturnsAll()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     QByteArray bytes;
     for (int i = 0; i < 40000; ++i)
@@ -282,9 +298,9 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QFETCH(bool, lockedOut);
     QFETCH(QString, why);
 
-    std::unique_ptr<PseudoTerminal> pty;
+    std::unique_ptr<Instrument> pty;
     if (!present.isEmpty())
-        pty = std::make_unique<PseudoTerminal>(m_dir->path(), present);
+        pty = std::make_unique<Instrument>(m_dir->path(), present);
     if (!dangling.isEmpty())
         QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nothing")), devicePath(dangling)));
 
@@ -330,10 +346,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 {
     QFETCH(bool, changePort);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     if (changePort)
         QVERIFY_THROWS_EXCEPTION(PlatformError, port.setCommPort(qint16(kPort + 1)));
@@ -349,7 +362,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 
 void TestSerialPort::secondServiceCannotOpenTheSamePort()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService first;
     QtSerialPortService second;
     first.setCommPort(kPort);
@@ -374,10 +387,7 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
 
 void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     const QByteArray bytes("\x02"
                            "1,2\r");
@@ -396,10 +406,7 @@ void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 
 void TestSerialPort::lostPortStaysQuiet()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
     pty.hangUp();
     QTRY_VERIFY(!port.PortOpen());
     QVERIFY(port.takeDeviceLoss());
@@ -418,7 +425,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
     QtSerialPortService port;
     port.setCommPort(kPort);
     {
-        PseudoTerminal pty(m_dir->path(), kDevice);
+        Instrument pty(m_dir->path(), kDevice);
         port.setPortOpen(true);
         pty.hangUp();
         QTRY_VERIFY(!port.PortOpen());
@@ -426,7 +433,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
         QVERIFY(!openFailure(port).isNull());
     }
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     port.setPortOpen(true);
     QVERIFY(port.PortOpen());
     QVERIFY(pty.write("again\r"));
@@ -437,7 +444,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
 
 void TestSerialPort::modemLinesAPtyLacksDoNotStopTheOpen()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     {
         QSerialPort raw(pty.linkPath());
         QVERIFY(raw.open(QIODevice::ReadOnly));
@@ -446,8 +453,7 @@ void TestSerialPort::modemLinesAPtyLacksDoNotStopTheOpen()
     }
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     QVERIFY(pty.write("x"));
     QTRY_COMPARE(port.InBufferCount(), qint16(1));
     QVERIFY(port.PortOpen());
@@ -466,7 +472,7 @@ void TestSerialPort::descriptionStartsWithTheDevicePath()
 {
     QFETCH(qint16, port);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService service;
     const QString description = service.describePort(port);
     QVERIFY(!devicePathForPort(port).isEmpty());

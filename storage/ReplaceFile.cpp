@@ -1,6 +1,7 @@
-#include "storage/WholeFile.h"
+#include "storage/ReplaceFile.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
+#include "storage/FileOutput.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,9 +26,9 @@ constexpr QFileDevice::Permissions kNewFilePermissions =
 QString createSibling(const QString &target, QFileDevice::Permissions permissions)
 {
     for (;;) {
-        const QString path =
-            target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                               QLatin1Char('0'));
+        const QString path = target + QStringLiteral(".%1").arg(
+                                          QRandomGenerator::global()->generate(), 8, 16,
+                                          QLatin1Char('0'));
         QFile file(path);
         // Created with these permissions, less the user's umask.
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
@@ -59,20 +60,22 @@ void renameOver(const QString &from, const QString &to)
 
 } // namespace
 
-void writeWholeFile(const QString &fileName, const std::function<void(const QString &path)> &write)
+void replaceFile(const QString &fileName, const std::function<void(const QString &path)> &write,
+                 InPlace inPlace)
 {
     const QFileInfo target(fileName);
     const bool exists = target.exists();
-    // Root passes every write check, so the file's own write bit marks it read-only as well.
-    if (exists && (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
-        refuse(QStringLiteral("The file is read-only."));
     if (exists && !target.isFile()) {
         write(fileName);
         return;
     }
     const QString finalName = exists ? target.canonicalFilePath() : fileName;
-    const QFileDevice::Permissions permissions =
-        exists ? target.permissions() : kNewFilePermissions;
+    if (inPlace == InPlace::WhenFolderRefuses &&
+        !QFileInfo(QFileInfo(finalName).absolutePath()).isWritable()) {
+        write(finalName);
+        return;
+    }
+    const QFileDevice::Permissions permissions = exists ? target.permissions() : kNewFilePermissions;
     const QString temporary = createSibling(finalName, permissions);
     try {
         // The umask took its part at creation; an existing file's permissions are kept whole.
@@ -85,4 +88,16 @@ void writeWholeFile(const QString &fileName, const std::function<void(const QStr
         QFile::remove(temporary);
         throw;
     }
+}
+
+void replaceFile(const QString &fileName, QByteArrayView bytes, InPlace inPlace)
+{
+    replaceFile(
+        fileName,
+        [bytes](const QString &path) {
+            FileOutput file(path);
+            file.write(bytes);
+            file.close();
+        },
+        inPlace);
 }

@@ -359,8 +359,16 @@ void TestInstrument::sendsOneUploadForEachEnter()
     QTRY_VERIFY(receive(port).size() >= 3 * frame.size());
     QCOMPARE(m_received, frame + frame + frame);
 
+    // The end of input stops the sending, not the device: the cable stays in until the signal.
     instrument.closeWriteChannel();
+    QByteArray said;
+    QTRY_VERIFY((said += instrument.readAllStandardOutput()).contains("Input ended"));
+    QVERIFY(!instrument.waitForFinished(200));
+    QVERIFY(port.PortOpen());
+    QVERIFY(!port.takeDeviceLoss());
+    instrument.terminate();
     QTRY_COMPARE(instrument.state(), QProcess::NotRunning);
+    QCOMPARE(instrument.exitStatus(), QProcess::NormalExit);
     QCOMPARE(instrument.exitCode(), 0);
     QVERIFY(!QFileInfo(linkPath()).isSymLink());
 }

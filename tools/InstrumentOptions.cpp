@@ -74,8 +74,9 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Send TEXT after each upload's end byte, escapes as for --noise."),
          QStringLiteral("TEXT")},
         {QStringLiteral("on-enter"),
-         QStringLiteral("Then send one more upload each time Enter is pressed, until Ctrl+D "
-                        "(end of input) or Ctrl+C.")},
+         QStringLiteral("Then send one more upload each time Enter is pressed, until Ctrl+C. "
+                        "When input ends (Ctrl+D) Enter sends no more, and the device stays "
+                        "open until Ctrl+C.")},
         {QStringLiteral("keep-open"),
          QStringLiteral("When all is sent, keep the device open until Ctrl+C, so Brackenfeld "
                         "does not see the cable pulled.")},

@@ -137,7 +137,7 @@ private:
     // One upload for each line read from standard input, until its end.
     bool sendOnEnter()
     {
-        say(QStringLiteral("Press Enter to send an upload; Ctrl+D or Ctrl+C to finish."));
+        say(QStringLiteral("Press Enter to send an upload; Ctrl+C to finish."));
         char buffer[256];
         for (;;) {
             if (Interruption::waitFor(STDIN_FILENO, POLLIN, QDeadlineTimer::Forever) ==
@@ -146,8 +146,11 @@ private:
             const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
             if (got < 0 && (errno == EINTR || errno == EAGAIN))
                 continue;
-            if (got <= 0)
+            if (got <= 0) {
+                say(QStringLiteral("Input ended: Enter sends no more uploads; the device stays "
+                                   "until Ctrl+C."));
                 return true;
+            }
             for (const char c : std::string_view(buffer, size_t(got))) {
                 if (c == '\n' && !sendUpload())
                     return false;
@@ -157,7 +160,9 @@ private:
 
     bool finish()
     {
-        if (m_options.keepOpen)
+        // Input that ends (a demo run in the background, Ctrl+D) must not pull the cable on a
+        // tool that is still showing the last upload.
+        if (m_options.keepOpen || m_options.onEnter)
             return Interruption::sleepUntil(QDeadlineTimer::Forever);
         // Closing a pseudo-terminal drops what the tool has not read yet, and closing a serial
         // port can cut off what it has not put on the wire.

@@ -22,12 +22,6 @@ const QString kInstrument = QStringLiteral(INSTRUMENT_PATH);
 constexpr qint16 kPort = 3;
 const QString kDevice = QStringLiteral("ttyUSB2");
 
-// What the tool makes of a payload: commas become tabs, each CR gets an LF.
-QByteArray decodedText(const QByteArray &payload)
-{
-    return QByteArray(payload).replace(',', '\t').replace("\r", "\r\n");
-}
-
 DecodedFrame decode(const QByteArray &bytes)
 {
     return DecodeUploadFrame(bytes, "\x02", "\x04");
@@ -161,7 +155,8 @@ void TestInstrument::everyFrameDecodes()
     const QByteArray frame = instrumentFrame(payload, false);
     const DecodedFrame decoded = decode("noise" + frame + "\r\n");
     QCOMPARE(decoded.outcome, FrameOutcome::Decoded);
-    QCOMPARE(decoded.text, decodedText(payload));
+    // What the simulator says the tool saves is what the tool decodes, and the line end after it.
+    QCOMPARE(decoded.text + "\r\n", savedFile(payload));
     QCOMPARE(decoded.frameEnd, qsizetype(5 + frame.size()));
 }
 
@@ -397,6 +392,8 @@ void TestInstrument::badArgumentsExitWithStatusTwo_data()
     QTest::newRow("link and device")
         << QStringList{link, linkHere, QStringLiteral("--device"), QStringLiteral("/dev/null")};
     QTest::newRow("neither link nor device") << QStringList{};
+    QTest::newRow("print-saved and link")
+        << QStringList{QStringLiteral("--print-saved"), link, linkHere};
     QTest::newRow("two files") << QStringList{link, linkHere, QStringLiteral("@CSV@"),
                                               QStringLiteral("@CSV@")};
     QTest::newRow("file cannot be read")

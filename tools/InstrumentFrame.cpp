@@ -34,6 +34,11 @@ QByteArray instrumentFrame(QByteArrayView payload, bool corruptChecksum)
            QByteArray::number(checksum).rightJustified(kChecksumDigits, '0') + '\x04';
 }
 
+QByteArray savedFile(QByteArrayView payload)
+{
+    return payload.toByteArray().replace(',', '\t').replace("\r", "\r\n") + "\r\n";
+}
+
 QByteArray sampleCsv()
 {
     return QByteArrayLiteral("Sample,Time,Temperature C,Conductivity uS/cm,pH\n"

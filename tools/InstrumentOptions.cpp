@@ -26,6 +26,7 @@ const char *const kClosingNotes =
     "      then start Brackenfeld with BRACKENFELD_DEVICE_DIR=/tmp/devices and pick COM 1\n"
     "  brackenfeld-instrument --link /tmp/devices/ttyUSB0 --count 0 --on-enter readings.csv\n"
     "  brackenfeld-instrument --device /dev/ttyUSB1 --corrupt-checksum\n"
+    "  brackenfeld-instrument --print-saved readings.csv | cmp - readings.xls\n"
     "\n"
     "Exit status: 0 when done or stopped by Ctrl+C, 1 when the device fails, 2 for bad\n"
     "arguments.\n";
@@ -81,6 +82,10 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("When all is sent, keep the device open until Ctrl+C, so Brackenfeld "
                         "does not see the cable pulled.")},
         {QStringLiteral("quiet"), QStringLiteral("Print nothing but errors.")},
+        {QStringLiteral("print-saved"),
+         QStringLiteral("Send nothing; print the file that Brackenfeld saves from the upload "
+                        "(tab-separated, CR LF line ends, one more CR LF at the end), to check a "
+                        "saved file against.")},
     });
 }
 
@@ -117,9 +122,13 @@ ParsedOptions readOptions(const QCommandLineParser &parser)
 
     options.linkPath = parser.value(QStringLiteral("link"));
     options.devicePath = parser.value(QStringLiteral("device"));
+    options.printSaved = parser.isSet(QStringLiteral("print-saved"));
     if (parser.isSet(QStringLiteral("link")) && parser.isSet(QStringLiteral("device")))
         return error(QStringLiteral("--link and --device cannot be used together"));
-    if (options.linkPath.isEmpty() && options.devicePath.isEmpty())
+    if (options.printSaved &&
+        (parser.isSet(QStringLiteral("link")) || parser.isSet(QStringLiteral("device"))))
+        return error(QStringLiteral("--print-saved sends nothing: leave out --link and --device"));
+    if (!options.printSaved && options.linkPath.isEmpty() && options.devicePath.isEmpty())
         return error(QStringLiteral("say where to send: --link DIR/NAME or --device PATH"));
 
     const QStringList files = parser.positionalArguments();

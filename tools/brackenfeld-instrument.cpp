@@ -41,6 +41,17 @@ int fail(int status, const QString &reason)
     return status;
 }
 
+// The exit status.
+int printSavedFile(const QByteArray &payload)
+{
+    const QByteArray saved = savedFile(payload);
+    // A full disk must not pass for the whole file.
+    if (std::fwrite(saved.constData(), 1, size_t(saved.size()), stdout) != size_t(saved.size()) ||
+        std::fflush(stdout) != 0)
+        return fail(kExitFailed, QStringLiteral("cannot write the saved file to standard output"));
+    return 0;
+}
+
 QDeadlineTimer after(double seconds)
 {
     const std::chrono::duration<double> wait(seconds);
@@ -211,6 +222,8 @@ int main(int argc, char *argv[])
     } catch (const PlatformError &error) {
         return fail(kExitBadArguments, error.message());
     }
+    if (parsed.options.printSaved)
+        return printSavedFile(payload);
     // Before anything is set up, so that a signal never skips taking it down.
     Interruption::install();
     return Session(parsed.options, payload).run();

@@ -28,7 +28,7 @@ public:
     qint16 PortNumber = 0; // serial port in use; 0 = no port found
     QString ConfigPath;    // full path of "uploader.cfg"
     QByteArray FrameEnd;   // the frame end character, code 4
-    qint16 DataSaved = 0;  // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
+    qint16 DataSaved = 1;  // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
     QByteArray UploadData; // the last decoded upload: what a save writes
     QString SaveFileName;  // the file name last returned by the file dialog
 
@@ -67,6 +67,8 @@ private:
     void receiveWaiting();
     void actOnFrame(const DecodedFrame &frame);
     void reportDeviceLoss();
+    // Forgets a frame whose start has come but whose end will not; true if there was one.
+    bool dropUnfinishedFrame();
     void openChosenPort();
     void waitForPort(const QString &reason);
     // The guarded open of start-up: true once open, or once the user gave up and the process ended.
@@ -80,4 +82,5 @@ private:
     FrameScanner m_received;
     bool m_loopRunning = false;
     bool m_processEnded = false;
+    bool m_terminating = false;
 };

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QWindow>
 
 #include <cstdio>
@@ -89,6 +91,7 @@ void MainWindow::createControls()
     for (QPushButton *button : {m_clearButton, m_saveButton, m_exitButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
+        button->installEventFilter(this);
     }
     setTabOrder(m_comboBox, m_clearButton);
     setTabOrder(m_clearButton, m_saveButton);
@@ -111,6 +114,14 @@ void MainWindow::connectEvents()
         [this](qint16 &keyAscii) { m_main.UploadTextBox_KeyPress(keyAscii); });
     connect(&m_retryTimer, &QTimer::timeout, this,
             [this] { route([this] { m_main.retryPort(); }); });
+    // A termination signal and the end of the desktop session close the window as its close
+    // box does: an unsaved upload is offered first.
+    connect(&m_termination, &TerminationSignals::requested, this, &MainWindow::unload);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &session) {
+        // Asks the session for the moment it takes to answer the save question.
+        session.allowsInteraction();
+        unload();
+    });
 }
 
 void MainWindow::route(const std::function<void()> &procedure)
@@ -139,9 +150,28 @@ void MainWindow::runActivated()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    event->setAccepted(unload());
+}
+
+bool MainWindow::unload()
+{
     qint16 cancel = 0;
     route([this, &cancel] { m_main.Form_Unload(cancel); });
-    event->setAccepted(cancel == 0);
+    return cancel == 0;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Return and Enter press the focused button as Space does. No button is a default button, so
+    // none of them takes Enter while the focus is elsewhere.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            static_cast<QPushButton *>(watched)->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::processEvents(bool mayWait)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Main.h"
+#include "app/TerminationSignals.h"
 #include "app/WindowOperations.h"
 #include "serial/QtSerialPortService.h"
 #include "storage/QtFileDialogService.h"
@@ -63,11 +64,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
     void connectEvents();
     double twipsPerPixel() const;
+    // Runs the unload procedure; false if it refused the close.
+    bool unload();
     // Runs a procedure for an event. A platform failure that no procedure guards is reported
     // and ends the program.
     void route(const std::function<void()> &procedure);
@@ -77,6 +81,7 @@ private:
     Main m_main;
     ProcessEnd m_endProcess;
     QTimer m_retryTimer;
+    TerminationSignals m_termination;
 
     QComboBox *m_comboBox = nullptr;
     QPushButton *m_clearButton = nullptr;

@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "app/PlatformError.h"
+#include "serial/PortTable.h"
 #include "upload/LenientNumber.h"
 
 #include <chrono>
@@ -8,8 +9,6 @@
 
 namespace {
 
-constexpr qint16 kFirstPort = 1;
-constexpr qint16 kLastPort = 16;
 const QString kEntryPrefix = QStringLiteral("COM ");
 
 // Closing never stops discovery: a port that will not close is simply not counted.
@@ -73,6 +72,8 @@ void Main::ComComboBox_Click()
 {
     m_window.setPortRetryActive(false);
     closePort();
+    // The rest of a frame begun on the old port never comes on the new one.
+    dropUnfinishedFrame();
     PortNumber = portNumberOfEntry(m_window.comPortText());
     MSComm1.setCommPort(PortNumber);
     closePort();

@@ -2,6 +2,7 @@
 
 #include "app/Main.h"
 #include "app/PlatformError.h"
+#include "serial/PortTable.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -19,9 +20,11 @@ void Main::LoadConfigFile()
     if (file.open(QIODevice::ReadOnly)) {
         const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
         file.close();
-        // Port 0 is what a start without any port writes: it remembers no port, so the one that
-        // discovery proposed stays, and Retry after plugging the instrument in finds it.
-        if (fields.portNumber && *fields.portNumber != 0)
+        // Port 0 is what a start without any port writes, and a number beyond COM 1 to COM 16
+        // names no port there can be: neither remembers a port, so the one that discovery
+        // proposed stays, and Retry after plugging the instrument in finds it.
+        if (fields.portNumber && *fields.portNumber >= kFirstPort &&
+            *fields.portNumber <= kLastPort)
             PortNumber = *fields.portNumber;
         if (fields.folder) {
             CommonDialog1.setInitDir(*fields.folder);

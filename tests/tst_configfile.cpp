@@ -322,6 +322,13 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile_data()
     QTest::newRow("port 0, written when no port was found")
         << std::optional<QByteArray>(" 0 \r\n\"/data/runs\"\r\n")
         << QByteArray(" 0 \r\n\"/data/runs\"\r\n") << qint16(2) << QStringLiteral("/data/runs");
+    // No port can have these numbers: waiting for one to open would never end.
+    QTest::newRow("port 17") << std::optional<QByteArray>(" 17 \r\n\"/data/runs\"\r\n")
+                             << QByteArray(" 17 \r\n\"/data/runs\"\r\n") << qint16(2)
+                             << QStringLiteral("/data/runs");
+    QTest::newRow("port -3") << std::optional<QByteArray>("-3 \r\n\"/data/runs\"\r\n")
+                             << QByteArray("-3 \r\n\"/data/runs\"\r\n") << qint16(2)
+                             << QStringLiteral("/data/runs");
 }
 
 void TestConfigFile::startUpLoadsOrRewritesTheFile()

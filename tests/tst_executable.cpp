@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 // The real program, run from a folder of its own on a virtual X display and driven through the
@@ -315,43 +316,62 @@ void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
 
 void TestExecutable::exitAsksAboutAnUnsavedUpload_data()
 {
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<bool>("saves");
+    // How the end is asked for: the Exit button, or a signal (kill, a closed terminal, Ctrl+C).
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("upload");
+    // What the user does: "y" and "n" answer the question, "cancel" and "save" the file dialog.
+    QTest::addColumn<QStringList>("steps");
 
-    QTest::newRow("no") << "n" << false;
-    QTest::newRow("yes") << "y" << true;
+    QTest::newRow("Exit, no") << 0 << true << QStringList{"n"};
+    QTest::newRow("Exit, yes") << 0 << true << QStringList{"y", "save"};
+    // Only No gives the upload up: a save that did not complete asks again.
+    QTest::newRow("Exit, yes, cancel, yes") << 0 << true << QStringList{"y", "cancel", "y", "save"};
+    QTest::newRow("SIGTERM, yes, cancel, no") << SIGTERM << true << QStringList{"y", "cancel", "n"};
+    QTest::newRow("SIGHUP, yes") << SIGHUP << true << QStringList{"y", "save"};
+    QTest::newRow("SIGINT, nothing unsaved") << SIGINT << false << QStringList{};
 }
 
 void TestExecutable::exitAsksAboutAnUnsavedUpload()
 {
-    QFETCH(QString, answer);
-    QFETCH(bool, saves);
+    QFETCH(int, signal);
+    QFETCH(bool, upload);
+    QFETCH(QStringList, steps);
 
     PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
     startProgram();
     const QString mainWindow = waitForWindow(kMainWindow);
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
 
-    // The dialog proves the upload decoded; cancelling it leaves the upload unsaved.
-    const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
-    QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
-    QVERIFY(keys(dialog, {"Escape"}));
-    QVERIFY(waitForNoWindow(kFileDialog));
+    if (upload) {
+        // The dialog proves the upload decoded; cancelling it leaves the upload unsaved.
+        const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
+        QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
+        QVERIFY(keys(dialog, {"Escape"}));
+        QVERIFY(waitForNoWindow(kFileDialog));
+    }
 
-    QVERIFY(click(mainWindow, kExitButton));
-    const QString question = waitForWindow(kMessageBox);
-    QVERIFY2(!question.isEmpty(), "Exit did not ask about the unsaved upload");
-    // The buttons' mnemonics: "&Yes", "&No".
-    QVERIFY(keys(question, {answer}));
+    if (signal == 0)
+        QVERIFY(click(mainWindow, kExitButton));
+    else
+        QCOMPARE(::kill(pid_t(m_tool->processId()), signal), 0);
 
     const QString saved = m_saves->filePath(QStringLiteral("asked.xls"));
-    if (saves) {
-        const QString saveDialog = waitForWindow(kFileDialog);
-        QVERIFY2(!saveDialog.isEmpty(), "Yes did not open the file dialog");
-        saveAs(saveDialog, saved);
+    for (const QString &step : steps) {
+        const bool answer = step == u"y" || step == u"n";
+        const QString window = waitForWindow(answer ? kMessageBox : kFileDialog);
+        QVERIFY2(!window.isEmpty(),
+                 qPrintable(QStringLiteral("nothing waited for \"%1\"").arg(step)));
+        if (answer)
+            QVERIFY(keys(window, {step})); // the buttons' mnemonics: "&Yes", "&No"
+        else if (step == u"cancel")
+            QVERIFY(keys(window, {"Escape"}));
+        else
+            saveAs(window, saved);
+        QVERIFY(waitForNoWindow(answer ? kMessageBox : kFileDialog));
     }
     verifyEndedWithStatusZero();
 
+    const bool saves = steps.contains(QStringLiteral("save"));
     QCOMPARE(QFileInfo::exists(saved), saves);
     if (saves)
         QCOMPARE(contents(saved), kSavedFile);

@@ -309,7 +309,9 @@ void TestFaults::portHeldByAnotherProgramAtStartUp()
     QCOMPARE(m_responder->boxes.size(), 1);
     const BoxResponder::Box box = m_responder->boxes[0];
     QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
-    QCOMPARE(box.text, kCable);
+    QCOMPARE(box.text, kCable + QStringLiteral("\nCOM 1 (%1) is held by another program; close "
+                                               "that program.")
+                                    .arg(com1.linkPath()));
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
     // The held port is not offered, and the tool does not quietly take another one instead.

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include <csignal>
 #include <memory>
 
 class TestMainWindow : public QObject
@@ -31,6 +32,8 @@ private slots:
     void statusBoxRefusesTyping();
     void progressLineWrapsLikeOneLine();
     void noKeyPressesAButton();
+    void keysPressTheFocusedButton_data();
+    void keysPressTheFocusedButton();
     void loadListsThePortsAndOpensTheFirst();
     void receivesLiveUploads_data();
     void receivesLiveUploads();
@@ -38,6 +41,8 @@ private slots:
     void pickingAnotherPortMovesTheOpenPort();
     void refusedChoiceAndPulledCableAreWaitedOut();
     void exitWritesTheSettingsAndEnds();
+    void terminationSignalClosesTheWindow_data();
+    void terminationSignalClosesTheWindow();
 
 private:
     // The window after start-up, with its boxes answered and its process end recorded.
@@ -225,6 +230,28 @@ void TestMainWindow::noKeyPressesAButton()
         QCOMPARE(spy->count(), 0);
 }
 
+void TestMainWindow::keysPressTheFocusedButton_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+
+    QTest::newRow("Space") << Qt::Key_Space;
+    QTest::newRow("Return") << Qt::Key_Return;
+    QTest::newRow("Enter") << Qt::Key_Enter;
+}
+
+void TestMainWindow::keysPressTheFocusedButton()
+{
+    QFETCH(Qt::Key, key);
+
+    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    auto *clear = m_window->findChild<QPushButton *>("ClearButton");
+    QSignalSpy clicked(clear, &QPushButton::clicked);
+    clear->setFocus();
+    QTest::keyClick(clear, key);
+    QCOMPARE(clicked.count(), 1);
+}
+
 void TestMainWindow::loadListsThePortsAndOpensTheFirst()
 {
     PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
@@ -368,6 +395,27 @@ void TestMainWindow::exitWritesTheSettingsAndEnds()
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll(),
              " 2 \r\n\"" + QFile::encodeName(QCoreApplication::applicationDirPath()) + "\"\r\n");
+}
+
+void TestMainWindow::terminationSignalClosesTheWindow_data()
+{
+    QTest::addColumn<int>("signal");
+
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void TestMainWindow::terminationSignalClosesTheWindow()
+{
+    QFETCH(int, signal);
+
+    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    startTool();
+    QCOMPARE(std::raise(signal), 0);
+    // Nothing was unsaved: no question, and the process ended well.
+    QTRY_COMPARE(m_endedWith, QList<int>{0});
+    QVERIFY(m_responder->boxes.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -257,13 +258,20 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed_data()
     QTest::addColumn<qint16>("port");
     QTest::addColumn<QString>("present");
     QTest::addColumn<QString>("dangling");
+    QTest::addColumn<bool>("lockedOut");
+    // What the message says after "COM n (device)": the words the cable prompt shows.
+    QTest::addColumn<QString>("why");
 
-    QTest::newRow("COM 0") << qint16(0) << kDevice << QString();
-    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString();
-    QTest::newRow("COM 17") << qint16(17) << kDevice << QString();
-    QTest::newRow("no device for COM 4") << qint16(4) << kDevice << QString();
-    QTest::newRow("no devices at all") << kPort << QString() << QString();
-    QTest::newRow("link to nothing") << kPort << QString() << kDevice;
+    const QString noPort = QStringLiteral(" is not a port: the ports are COM 1 to COM 16.");
+    const QString absent = QStringLiteral(" is not present.");
+    QTest::newRow("COM 0") << qint16(0) << kDevice << QString() << false << noPort;
+    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString() << false << noPort;
+    QTest::newRow("COM 17") << qint16(17) << kDevice << QString() << false << noPort;
+    QTest::newRow("no device for COM 4") << qint16(4) << kDevice << QString() << false << absent;
+    QTest::newRow("no devices at all") << kPort << QString() << QString() << false << absent;
+    QTest::newRow("link to nothing") << kPort << QString() << kDevice << false << absent;
+    QTest::newRow("no permission")
+        << kPort << kDevice << QString() << true << QStringLiteral(": permission denied.");
 }
 
 void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
@@ -271,6 +279,8 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QFETCH(qint16, port);
     QFETCH(QString, present);
     QFETCH(QString, dangling);
+    QFETCH(bool, lockedOut);
+    QFETCH(QString, why);
 
     std::unique_ptr<PseudoTerminal> pty;
     if (!present.isEmpty())
@@ -280,9 +290,29 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
 
     QtSerialPortService service;
     service.setCommPort(port);
-    const QString failure = openFailure(service);
+    QString failure;
+    if (lockedOut) {
+        // As a user outside the device's group: root, whom no file mode stops, becomes nobody
+        // for the open and keeps the way back.
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner | QFile::ReadOther |
+                                                         QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(pty->devicePath(), {}));
+        const bool root = ::geteuid() == 0;
+        QVERIFY(!root || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0));
+        failure = openFailure(service);
+        QVERIFY(!root || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0));
+    } else {
+        failure = openFailure(service);
+    }
     QVERIFY2(!failure.isNull(), "the port opened");
-    QVERIFY2(failure.startsWith(QStringLiteral("COM %1").arg(port)), qPrintable(failure));
+    const QString device = devicePathForPort(port);
+    const QString named = device.isEmpty() ? QStringLiteral("COM %1").arg(port)
+                                           : QStringLiteral("COM %1 (%2)").arg(port).arg(device);
+    QVERIFY2(failure.startsWith(named + why), qPrintable(failure));
+#ifdef Q_OS_LINUX
+    QCOMPARE(failure.contains(QStringLiteral("sudo usermod -aG dialout $USER")), lockedOut);
+#endif
     QVERIFY(!service.PortOpen());
     QCOMPARE(service.InBufferCount(), qint16(0));
     QVERIFY(!service.takeDeviceLoss());
@@ -327,7 +357,8 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
 
     first.setPortOpen(true);
     const QString failure = openFailure(second);
-    QVERIFY2(!failure.isNull(), "a second open of the same port succeeded");
+    QCOMPARE(failure, QStringLiteral("COM 3 (%1) is held by another program; close that program.")
+                          .arg(devicePath(kDevice)));
     QVERIFY(!second.PortOpen());
 
     QVERIFY(pty.write("first"));

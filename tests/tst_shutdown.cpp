@@ -51,7 +51,9 @@ private slots:
     void asksOnlyWhileAnUploadIsUnsaved_data();
     void asksOnlyWhileAnUploadIsUnsaved();
     void yesSavesAndTheSavedFolderIsRemembered();
-    void yesThenCancelStillEnds();
+    void unsavedUploadIsGivenUpOnlyByNo_data();
+    void unsavedUploadIsGivenUpOnlyByNo();
+    void secondRequestWhileAskingJoinsTheFirst();
     void checksumErrorAfterAnUnsavedUploadStillOffersThatUpload();
     void closeBoxIsExit();
     void loopRunsUntilExitAndWaitsOnlyWhenIdle();
@@ -109,16 +111,70 @@ void TestShutdown::yesSavesAndTheSavedFolderIsRemembered()
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
-void TestShutdown::yesThenCancelStillEnds()
+void TestShutdown::unsavedUploadIsGivenUpOnlyByNo_data()
+{
+    QTest::addColumn<QList<Answer>>("answers");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("saved");
+
+    const QString cancel = FakeFileDialog::kCancel;
+    // A folder that is not there takes no file.
+    const QString unwritable = QStringLiteral("<folder>/gone/run.xls");
+    const QString good = QStringLiteral("<folder>/run.xls");
+    const QString failed = QStringLiteral("The upload could not be saved");
+
+    QTest::newRow("no") << QList<Answer>{Answer::No} << QStringList{} << QStringList{kQuestion}
+                        << false;
+    QTest::newRow("yes, cancel, no")
+        << QList<Answer>{Answer::Yes, Answer::No} << QStringList{cancel}
+        << QStringList{kQuestion, kQuestion} << false;
+    QTest::newRow("yes, cancel, yes, save")
+        << QList<Answer>{Answer::Yes, Answer::Yes} << QStringList{cancel, good}
+        << QStringList{kQuestion, kQuestion} << true;
+    QTest::newRow("yes, unwritable, no")
+        << QList<Answer>{Answer::Yes, Answer::Ok, Answer::No} << QStringList{unwritable}
+        << QStringList{kQuestion, failed, kQuestion} << false;
+    QTest::newRow("yes, unwritable, yes, save")
+        << QList<Answer>{Answer::Yes, Answer::Ok, Answer::Yes} << QStringList{unwritable, good}
+        << QStringList{kQuestion, failed, kQuestion} << true;
+}
+
+void TestShutdown::unsavedUploadIsGivenUpOnlyByNo()
+{
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, saved);
+
+    Tool tool;
+    tool.receive(kAbc);
+    tool.window.answers = answers;
+    tool.dialog.choices = names.replaceInStrings(QStringLiteral("<folder>"), tool.folder.path());
+    tool.main.ExitButton_Click();
+
+    QCOMPARE(tool.window.boxes.size(), boxes.size());
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        QVERIFY2(tool.window.boxes[i].text.startsWith(boxes[i]),
+                 qPrintable(tool.window.boxes[i].text));
+    QCOMPARE(readFile(tool.folder.filePath(QStringLiteral("run.xls"))),
+             saved ? QByteArray("abc\r\n") : QByteArray("(missing)"));
+    QCOMPARE(tool.main.DataSaved, qint16(saved ? 1 : 0));
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestShutdown::secondRequestWhileAskingJoinsTheFirst()
 {
     Tool tool;
     tool.receive(kAbc);
-    tool.window.answers = {Answer::Yes};
+    // The window is closed, or a signal comes, while the question is open.
+    tool.window.onBox = [&tool] {
+        tool.window.onBox = nullptr;
+        tool.main.ExitButton_Click();
+    };
     tool.main.ExitButton_Click();
 
-    QCOMPARE(tool.dialog.shownIn.size(), 1);
-    QCOMPARE(QDir(tool.folder.path()).entryList(QDir::Files),
-             QStringList{QStringLiteral("uploader.cfg")});
+    QCOMPARE(tool.window.boxTexts(), QStringList{kQuestion});
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 

@@ -104,7 +104,9 @@ void TestStartup::unopenablePortAsksUntilCancel()
     tool.window.answers = {Answer::Retry, Answer::Cancel};
     tool.main.Form_Load();
 
-    QCOMPARE(tool.window.boxTexts(), (QStringList{kCable, kCable}));
+    // The second line says why: here, what the port refused the open with.
+    const QString why = kCable + QStringLiteral("\nCOM 7: no such device");
+    QCOMPARE(tool.window.boxTexts(), (QStringList{why, why}));
     QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::RetryCancel);
     QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::None);
     // Each pass probes COM 7 in discovery, then tries the guarded open.
@@ -126,7 +128,8 @@ void TestStartup::retryFindsTheInstrumentPluggedInMeanwhile()
     tool.window.onBox = [&tool] { tool.port.present << 7; };
     tool.main.Form_Load();
 
-    QCOMPARE(tool.window.boxTexts(), QStringList{kCable});
+    QCOMPARE(tool.window.boxTexts(),
+             QStringList{kCable + QStringLiteral("\nCOM 7: no such device")});
     QCOMPARE(tool.window.entries, (QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 7")}));
     QVERIFY(tool.port.PortOpen());
     QCOMPARE(tool.port.CommPort(), qint16(7));
@@ -143,7 +146,8 @@ void TestStartup::noPortAtAllAsksForTheCable()
     QCOMPARE(tool.window.selected, -1);
     QCOMPARE(tool.main.PortNumber, qint16(0));
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 0"));
-    QCOMPARE(tool.window.boxTexts(), (QStringList{kCable, kCable}));
+    const QString none = kCable + QStringLiteral("\nNo serial port was found.");
+    QCOMPARE(tool.window.boxTexts(), (QStringList{none, none}));
     QCOMPARE(tool.window.endedWith, QList<int>{0});
     // Cancel writes nothing more: the file stays as the first load created it.
     QCOMPARE(tool.config(), tool.configFor(0));

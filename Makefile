@@ -2,6 +2,8 @@
 BUILD      := build
 ASAN_BUILD := build-asan
 CMAKE      := cmake -G Ninja -S .
+# Most tests wait, on the probe pause or a virtual display, so more run at once than there are cores.
+TEST_JOBS  := 6
 
 .PHONY: all deps build demo run package test test-fast test-asan format clean bench fuzz
 
@@ -26,12 +28,12 @@ package: build
 test: test-fast test-asan
 
 test-fast: build
-	ctest --test-dir $(BUILD) --output-on-failure -j2
+	ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
 
 test-asan: deps
 	@$(CMAKE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBRACKENFELD_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(TEST_JOBS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i

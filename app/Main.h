@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // The tool's one window object: it holds all of the tool's state and every procedure, each
 // named after its control and event. It works through the window operations, the serial port
 // MSComm1 and the file dialog CommonDialog1, so that all of it runs without a display.
@@ -56,8 +58,9 @@ public:
     // Characters received since the last decoded upload, not yet a whole frame.
     const QByteArray &receivedCharacters() const { return m_received.characters(); }
 
-    // The platform's handling of a failure that no procedure guards: say what failed, then end.
-    void reportPlatformFailure(const QString &what);
+    // Runs a procedure for a window event as the platform does: a failure that no procedure
+    // guards is reported, and ends the program.
+    void runProcedure(const std::function<void()> &procedure);
 
 private:
     void BuildComPortList();

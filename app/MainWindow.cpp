@@ -1,6 +1,5 @@
 #include "app/MainWindow.h"
 
-#include "app/PlatformError.h"
 #include "app/StatusBox.h"
 
 #include <QApplication>
@@ -21,7 +20,6 @@
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-constexpr int kRetryIntervalMs = 1000;
 
 QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 {
@@ -37,8 +35,8 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 } // namespace
 
-MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
-    : QWidget(parent), m_dialog(this), m_main(*this, m_comm, m_dialog),
+MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, QWidget *parent)
+    : QWidget(parent), m_comm(pauses.probe), m_dialog(this), m_main(*this, m_comm, m_dialog),
       m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
@@ -47,7 +45,7 @@ MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
                           QStringLiteral("Liberation Sans"), QStringLiteral("Arial")},
                          QFont::SansSerif));
     setFixedSize(417, 353);
-    m_retryTimer.setInterval(kRetryIntervalMs);
+    m_retryTimer.setInterval(pauses.portRetry);
     createControls();
     connectEvents();
 }
@@ -102,18 +100,16 @@ void MainWindow::createControls()
 
 void MainWindow::connectEvents()
 {
-    connect(m_clearButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.ClearButton_Click(); }); });
-    connect(m_saveButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.SaveButton_Click(); }); });
-    connect(m_exitButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.ExitButton_Click(); }); });
-    connect(m_comboBox, &QComboBox::activated, this,
-            [this] { route([this] { m_main.ComComboBox_Click(); }); });
+    const auto procedure = [this](void (Main::*run)()) {
+        return [this, run] { m_main.runProcedure([this, run] { (m_main.*run)(); }); };
+    };
+    connect(m_clearButton, &QPushButton::clicked, this, procedure(&Main::ClearButton_Click));
+    connect(m_saveButton, &QPushButton::clicked, this, procedure(&Main::SaveButton_Click));
+    connect(m_exitButton, &QPushButton::clicked, this, procedure(&Main::ExitButton_Click));
+    connect(m_comboBox, &QComboBox::activated, this, procedure(&Main::ComComboBox_Click));
     m_statusBox->setKeyPressProcedure(
         [this](qint16 &keyAscii) { m_main.UploadTextBox_KeyPress(keyAscii); });
-    connect(&m_retryTimer, &QTimer::timeout, this,
-            [this] { route([this] { m_main.retryPort(); }); });
+    connect(&m_retryTimer, &QTimer::timeout, this, procedure(&Main::retryPort));
     // A termination signal and the end of the desktop session close the window as its close
     // box does: an unsaved upload is offered first.
     connect(&m_termination, &TerminationSignals::requested, this, &MainWindow::unload);
@@ -124,18 +120,9 @@ void MainWindow::connectEvents()
     });
 }
 
-void MainWindow::route(const std::function<void()> &procedure)
-{
-    try {
-        procedure();
-    } catch (const PlatformError &error) {
-        m_main.reportPlatformFailure(error.message());
-    }
-}
-
 void MainWindow::load()
 {
-    route([this] { m_main.Form_Load(); });
+    m_main.runProcedure([this] { m_main.Form_Load(); });
 }
 
 void MainWindow::runActivated()
@@ -145,7 +132,7 @@ void MainWindow::runActivated()
     // manager that shows the window without activating it still gets a running tool.
     while (!isActiveWindow() && !(windowHandle() && windowHandle()->isExposed()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    route([this] { m_main.Form_Activate(); });
+    m_main.runProcedure([this] { m_main.Form_Activate(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -156,7 +143,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 bool MainWindow::unload()
 {
     qint16 cancel = 0;
-    route([this, &cancel] { m_main.Form_Unload(cancel); });
+    m_main.runProcedure([this, &cancel] { m_main.Form_Unload(cancel); });
     return cancel == 0;
 }
 

@@ -9,12 +9,22 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 
 class QComboBox;
 class QLabel;
 class QPushButton;
 class StatusBox;
+
+// The tool's two waits. Tests that are not about them shorten them.
+struct Pauses
+{
+    // Before discovery probes the ports.
+    std::chrono::milliseconds probe = std::chrono::seconds(1);
+    // Between the tries of a lost or refused port.
+    std::chrono::milliseconds portRetry = std::chrono::seconds(1);
+};
 
 // The window the user sees. It lays out the controls, supplies the window operations and routes
 // every event to the procedure of Main that handles it; it decides nothing itself.
@@ -26,7 +36,7 @@ public:
     using ProcessEnd = std::function<void(int status)>;
 
     // endProcess ends the program; tests pass one that only records the status.
-    explicit MainWindow(ProcessEnd endProcess = {}, QWidget *parent = nullptr);
+    explicit MainWindow(ProcessEnd endProcess = {}, Pauses pauses = {}, QWidget *parent = nullptr);
 
     Main &main() { return m_main; }
     QtSerialPortService &serialPort() { return m_comm; }
@@ -72,9 +82,6 @@ private:
     double twipsPerPixel() const;
     // Runs the unload procedure; false if it refused the close.
     bool unload();
-    // Runs a procedure for an event. A platform failure that no procedure guards is reported
-    // and ends the program.
-    void route(const std::function<void()> &procedure);
 
     QtSerialPortService m_comm;
     QtFileDialogService m_dialog;

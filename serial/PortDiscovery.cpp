@@ -1,25 +1,13 @@
 #include "app/Main.h"
-#include "app/PlatformError.h"
-#include "serial/PortTable.h"
+#include "common/PlatformError.h"
+#include "serial/PortProbe.h"
 #include "upload/LenientNumber.h"
 
-#include <chrono>
 #include <limits>
-#include <thread>
 
 namespace {
 
 const QString kEntryPrefix = QStringLiteral("COM ");
-
-// Closing never stops discovery: a port that will not close is simply not counted.
-void closeQuietly(SerialPortService &port)
-{
-    try {
-        if (port.PortOpen())
-            port.setPortOpen(false);
-    } catch (const PlatformError &) {
-    }
-}
 
 // "COM 12" => 12, " COM 3 " => 3
 qint16 portNumberOfEntry(const QString &text)
@@ -40,32 +28,13 @@ void Main::BuildComPortList()
 {
     m_window.clearComPorts();
     PortNumber = 0;
-
-    // A plain wait, without dispatching events: a device that was just plugged in gets its
-    // moment to appear before the probes.
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::seconds(1));
-
-    closeQuietly(MSComm1);
-    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
-        bool found = true;
-        try {
-            MSComm1.setCommPort(port);
-        } catch (const PlatformError &) {
-            found = false;
-        }
-        try {
-            MSComm1.setPortOpen(true);
-        } catch (const PlatformError &) {
-            found = false;
-        }
-        if (found) {
-            m_window.addComPort(kEntryPrefix + QString::number(port), MSComm1.describePort(port));
-            if (PortNumber == 0)
-                PortNumber = port;
-        }
-        closeQuietly(MSComm1);
-    }
-    closeQuietly(MSComm1);
+    // A device that was just plugged in gets its moment to appear before the probes.
+    MSComm1.pauseBeforeProbing();
+    const QList<qint16> found = probePorts(MSComm1);
+    for (const qint16 port : found)
+        m_window.addComPort(kEntryPrefix + QString::number(port), MSComm1.describePort(port));
+    if (!found.isEmpty())
+        PortNumber = found.first();
 }
 
 void Main::ComComboBox_Click()

@@ -1,6 +1,6 @@
 #include "serial/QtSerialPortService.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/LineSettings.h"
 #include "serial/PortTable.h"
 
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -36,12 +37,18 @@ QString openFailureReason(const QSerialPort &port, const QString &path)
 
 } // namespace
 
-QtSerialPortService::QtSerialPortService(QObject *parent) : QObject(parent)
+QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause, QObject *parent)
+    : QObject(parent), m_probePause(probePause)
 {
     // The read buffer stays unbounded: while a modal box holds up the loop, what arrives is
     // kept here rather than left to overflow the driver's small buffer.
     m_port.setReadBufferSize(0);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortService::onError);
+}
+
+void QtSerialPortService::pauseBeforeProbing()
+{
+    std::this_thread::sleep_until(std::chrono::steady_clock::now() + m_probePause);
 }
 
 void QtSerialPortService::setCommPort(qint16 port)

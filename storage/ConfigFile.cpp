@@ -1,11 +1,11 @@
 #include "storage/ConfigFile.h"
 
 #include "app/Main.h"
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/PortTable.h"
+#include "storage/ReplaceFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -37,14 +37,11 @@ void Main::LoadConfigFile()
 
 void Main::SaveConfigFile()
 {
-    QSaveFile file(ConfigPath);
-    // A program folder that takes no new files may still hold a writable settings file.
-    file.setDirectWriteFallback(true);
-    const QByteArray bytes = configFileBytes(PortNumber, CommonDialog1.InitDir());
-    // commit() ignores a failure of the final write of buffered text and would put a cut-off
-    // file in place of the old one, so that write is made and checked first.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
+    try {
+        replaceFile(ConfigPath, configFileBytes(PortNumber, CommonDialog1.InitDir()),
+                    InPlace::WhenFolderRefuses);
+    } catch (const PlatformError &error) {
         throw PlatformError(QStringLiteral("The settings could not be saved to %1:\n%2")
-                                .arg(ConfigPath, file.errorString()));
+                                .arg(ConfigPath, error.message()));
+    }
 }

@@ -1,19 +1,10 @@
-#include "app/Main.h"
-#include "app/PlatformError.h"
 #include "storage/ConfigFile.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 
 namespace {
 
@@ -33,54 +24,6 @@ QString shown(const Folder &folder)
 // "/data/Müller/Ørsted"
 const QString kNonAscii = QStringLiteral(u"/data/M\u00fcller/\u00d8rsted");
 const QByteArray kNonAsciiUtf8("/data/M\xc3\xbcller/\xc3\x98rsted");
-
-const QString kConfigFileName = QStringLiteral("uploader.cfg");
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-// The tool with ports 2 and 5 present, found by start-up's discovery, and port 0, which
-// discovery never probes but a settings file may name.
-struct Tool
-{
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
-    explicit Tool(const QString &programFolder)
-    {
-        window.folder = programFolder;
-        port.present = {0, 2, 5};
-    }
-
-    // What the real window does with a failure that no procedure guards.
-    void runAsTheWindowDoes(void (Main::*procedure)())
-    {
-        try {
-            (main.*procedure)();
-        } catch (const PlatformError &error) {
-            main.reportPlatformFailure(error.message());
-        }
-    }
-};
 
 } // namespace
 
@@ -338,19 +281,18 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
     QFETCH(qint16, port);
     QFETCH(QString, initDir);
 
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    // Discovery finds COM 2 and COM 5; port 0 opens too, which discovery never probes but a
+    // settings file may name.
+    FakeTool tool(FakeTool::Unstarted, {0, 2, 5});
+    const QString program = tool.folder.path();
     if (before)
-        QVERIFY(writeFile(configPath, *before));
-    after.replace("<program>", QFile::encodeName(program.path()));
-    initDir.replace(QStringLiteral("<program>"), program.path());
-
-    Tool tool(program.path());
+        QVERIFY(writeFile(tool.configPath(), *before));
+    after.replace("<program>", QFile::encodeName(program));
+    initDir.replace(QStringLiteral("<program>"), program);
     tool.main.Form_Load();
 
-    QCOMPARE(contentOf(configPath), after);
-    QCOMPARE(tool.main.ConfigPath, configPath);
+    QCOMPARE(tool.config(), after);
+    QCOMPARE(tool.main.ConfigPath, tool.configPath());
     QCOMPARE(tool.main.PortNumber, port);
     QCOMPARE(tool.dialog.initDir, initDir);
     QCOMPARE(tool.window.comboText, QStringLiteral("COM %1").arg(port));
@@ -364,15 +306,13 @@ void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
 {
     // A folder below a regular file cannot exist, so nothing can be written there, not even
     // by root, whom a read-only folder would not stop.
-    QTemporaryDir temporary;
-    QVERIFY(temporary.isValid());
-    const QString file = QDir(temporary.path()).filePath(QStringLiteral("file.txt"));
+    FakeTool tool(FakeTool::Unstarted, {2, 5});
+    const QString file = tool.folder.filePath(QStringLiteral("file.txt"));
     QVERIFY(writeFile(file, "x"));
     const QString program = file + QStringLiteral("/prog");
-    const QString configPath = program + QLatin1Char('/') + kConfigFileName;
-
-    Tool tool(program);
-    tool.runAsTheWindowDoes(&Main::Form_Load);
+    const QString configPath = program + QStringLiteral("/uploader.cfg");
+    tool.window.folder = program;
+    tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
     QVERIFY(tool.window.boxes.isEmpty());
     QVERIFY(tool.window.endedWith.isEmpty());
@@ -381,7 +321,7 @@ void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
     QVERIFY(tool.port.PortOpen());
     QVERIFY(!QFileInfo::exists(configPath));
 
-    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
     QCOMPARE(tool.window.boxes.size(), 1);
     const FakeWindow::Box &box = tool.window.boxes[0];
@@ -394,55 +334,36 @@ void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
 
 void TestConfigFile::exitWritesTheSettings()
 {
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
-    QVERIFY(writeFile(configPath, " 3 \r\n\"/a much longer folder than the new one\"\r\n"));
-
-    Tool tool(program.path());
-    tool.main.ConfigPath = configPath;
+    FakeTool tool;
+    QVERIFY(writeFile(tool.configPath(), " 3 \r\n\"/a much longer folder than the new one\"\r\n"));
     tool.main.PortNumber = 12;
-    tool.main.DataSaved = 1;
     tool.dialog.initDir = kNonAscii;
-    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
-    QCOMPARE(contentOf(configPath), QByteArray(" 12 \r\n\"" + kNonAsciiUtf8 + "\"\r\n"));
+    QCOMPARE(tool.config(), QByteArray(" 12 \r\n\"" + kNonAsciiUtf8 + "\"\r\n"));
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
 void TestConfigFile::failedWriteAtExitKeepsTheEarlierSettings()
 {
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    FakeTool tool;
     const QByteArray earlier(" 3 \r\n\"/data/runs\"\r\n");
-    QVERIFY(writeFile(configPath, earlier));
-
-    Tool tool(program.path());
-    tool.main.ConfigPath = configPath;
+    QVERIFY(writeFile(tool.configPath(), earlier));
     tool.main.PortNumber = 12;
-    tool.main.DataSaved = 1;
     tool.dialog.initDir = QStringLiteral("/data/other");
+    {
+        const FileSizeLimit noRoom(0);
+        QVERIFY(noRoom.active());
+        tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+    }
 
-    // No file may grow, as on a full disk; root is held to it too. The signal that would end
-    // the process at the limit is ignored, so the write just fails.
-    rlimit before{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit noRoom{0, before.rlim_max};
-    const bool limited = setrlimit(RLIMIT_FSIZE, &noRoom) == 0;
-    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, signalBefore);
-    QVERIFY(limited);
-
-    QCOMPARE(contentOf(configPath), earlier);
-    QCOMPARE(entriesOf(program.path()), QStringList{kConfigFileName});
+    QCOMPARE(tool.config(), earlier);
+    QCOMPARE(entriesOf(tool.folder.path()), QStringList{QStringLiteral("uploader.cfg")});
     QCOMPARE(tool.window.boxes.size(), 1);
     const FakeWindow::Box &box = tool.window.boxes[0];
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);
-    QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
+    QVERIFY2(box.text.contains(tool.configPath()), qPrintable(box.text));
     QVERIFY2(box.text.contains(QStringLiteral("File too large")), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
 }

@@ -1,4 +1,6 @@
-#include "support/PseudoTerminal.h"
+#include "support/Files.h"
+#include "support/Instrument.h"
+#include "support/Uploads.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -36,30 +38,9 @@ const QPoint kExitButton(340 + 73 / 2, 320 + 29 / 2);
 constexpr int kDeadlineMs = 30000;
 constexpr int kCommandMs = 10000;
 
-// The instrument's frame around a payload: start byte, payload, the five-digit sum of the start
-// byte and the payload modulo 65536, end byte.
-QByteArray frame(const QByteArray &payload)
-{
-    unsigned sum = 2;
-    for (const char byte : payload)
-        sum += static_cast<unsigned char>(byte);
-    return '\x02' + payload + QByteArray::number(sum % 65536).rightJustified(5, '0') + '\x04';
-}
-
 const QByteArray kPayload = "Depth,Temp,Note\r12.5,4.01,start\r13.0,3.98,\r";
 // Tabs for commas, CR LF for each CR, and one more line end after the upload.
 const QByteArray kSavedFile = "Depth\tTemp\tNote\r\n12.5\t4.01\tstart\r\n13.0\t3.98\t\r\n\r\n";
-
-QByteArray settings(int port, const QString &folder)
-{
-    return ' ' + QByteArray::number(port) + " \r\n\"" + QFile::encodeName(folder) + "\"\r\n";
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 } // namespace
 
@@ -87,7 +68,7 @@ private:
     void verifyEndedWithStatusZero();
     // The instrument sends one upload; returns once the upload has been decoded, proven by
     // Save opening the file dialog, whose window id it returns (empty on failure).
-    QString sendUploadAndOpenSaveDialog(PseudoTerminal &instrument, const QString &mainWindow);
+    QString sendUploadAndOpenSaveDialog(Instrument &instrument, const QString &mainWindow);
     // Types a path into the file dialog's name field and accepts it.
     void saveAs(const QString &dialog, const QString &path);
 
@@ -258,10 +239,10 @@ bool TestExecutable::keys(const QString &window, const QStringList &keys)
     return xdotool({"windowfocus", "--sync", window}) && xdotool(QStringList{"key"} + keys);
 }
 
-QString TestExecutable::sendUploadAndOpenSaveDialog(PseudoTerminal &instrument,
+QString TestExecutable::sendUploadAndOpenSaveDialog(Instrument &instrument,
                                                     const QString &mainWindow)
 {
-    if (!instrument.write(frame(kPayload)))
+    if (!instrument.write(instrumentFrame(kPayload, false)))
         return {};
     const QDeadlineTimer deadline(kDeadlineMs);
     while (!instrument.delivered() && !deadline.hasExpired())
@@ -295,7 +276,7 @@ void TestExecutable::saveAs(const QString &dialog, const QString &path)
 void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
 {
     // COM 3 is the third USB serial device, and the only port there is.
-    PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB2"));
     startProgram();
     const QString mainWindow = waitForWindow(kMainWindow);
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
@@ -310,8 +291,8 @@ void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
     verifyEndedWithStatusZero();
     QVERIFY(findWindow(kMessageBox).isEmpty());
 
-    QCOMPARE(contents(saved), kSavedFile);
-    QCOMPARE(contents(configPath()), settings(3, m_saves->path()));
+    QCOMPARE(readFile(saved), kSavedFile);
+    QCOMPARE(readFile(configPath()), settingsFile(3, m_saves->path()));
 }
 
 void TestExecutable::exitAsksAboutAnUnsavedUpload_data()
@@ -337,7 +318,7 @@ void TestExecutable::exitAsksAboutAnUnsavedUpload()
     QFETCH(bool, upload);
     QFETCH(QStringList, steps);
 
-    PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
     startProgram();
     const QString mainWindow = waitForWindow(kMainWindow);
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
@@ -374,8 +355,8 @@ void TestExecutable::exitAsksAboutAnUnsavedUpload()
     const bool saves = steps.contains(QStringLiteral("save"));
     QCOMPARE(QFileInfo::exists(saved), saves);
     if (saves)
-        QCOMPARE(contents(saved), kSavedFile);
-    QCOMPARE(contents(configPath()), settings(1, saves ? m_saves->path() : m_program->path()));
+        QCOMPARE(readFile(saved), kSavedFile);
+    QCOMPARE(readFile(configPath()), settingsFile(1, saves ? m_saves->path() : m_program->path()));
 }
 
 void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow_data()
@@ -395,13 +376,11 @@ void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
     QFETCH(QString, device);
     QFETCH(QByteArray, remembered);
 
-    std::unique_ptr<PseudoTerminal> instrument;
+    std::unique_ptr<Instrument> instrument;
     if (!device.isEmpty())
-        instrument = std::make_unique<PseudoTerminal>(m_devices->path(), device);
+        instrument = std::make_unique<Instrument>(m_devices->path(), device);
     if (!remembered.isEmpty()) {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(remembered);
+        QVERIFY(writeFile(configPath(), remembered));
     }
 
     startProgram();
@@ -418,8 +397,8 @@ void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
     }
     verifyEndedWithStatusZero();
     // Cancel writes nothing more: the file stays as start-up found or first wrote it.
-    QCOMPARE(contents(configPath()),
-             remembered.isEmpty() ? settings(0, m_program->path()) : remembered);
+    QCOMPARE(readFile(configPath()),
+             remembered.isEmpty() ? settingsFile(0, m_program->path()) : remembered);
 }
 
 void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile_data()
@@ -442,9 +421,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
 
     const QString folder = remembered ? m_saves->path() : m_program->path();
     if (remembered) {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(settings(port, folder));
+        QVERIFY(writeFile(configPath(), settingsFile(port, folder)));
     }
 
     startProgram();
@@ -452,7 +429,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     QVERIFY2(!prompt.isEmpty(), "the cable prompt did not appear");
 
     // Retry is the button that has the focus.
-    PseudoTerminal instrument(m_devices->path(), device);
+    Instrument instrument(m_devices->path(), device);
     QVERIFY(keys(prompt, {"Return"}));
     // Either the window comes, or a new prompt asks again.
     QString mainWindow;
@@ -471,7 +448,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     // Nothing was received, so Exit asks nothing.
     QVERIFY(click(mainWindow, kExitButton));
     verifyEndedWithStatusZero();
-    QCOMPARE(contents(configPath()), settings(port, folder));
+    QCOMPARE(readFile(configPath()), settingsFile(port, folder));
 }
 
 QTEST_GUILESS_MAIN(TestExecutable)

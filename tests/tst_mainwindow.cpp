@@ -1,6 +1,7 @@
-#include "app/MainWindow.h"
 #include "support/BoxResponder.h"
-#include "support/PseudoTerminal.h"
+#include "support/Files.h"
+#include "support/Instrument.h"
+#include "support/TestWindow.h"
 #include "support/Uploads.h"
 #include "support/WindowPump.h"
 
@@ -48,45 +49,33 @@ private:
     // The window after start-up, with its boxes answered and its process end recorded.
     void startTool();
     // Dispatches and polls as the receive loop does, until the port has delivered everything.
-    void pumpUntilDelivered(const PseudoTerminal &device);
-    QString configPath() const;
+    void pumpUntilDelivered(Instrument &device);
 
     std::unique_ptr<QTemporaryDir> m_devices;
     std::unique_ptr<BoxResponder> m_responder;
-    std::unique_ptr<MainWindow> m_window;
-    QList<int> m_endedWith;
+    std::unique_ptr<TestWindow> m_window;
 };
 
 void TestMainWindow::init()
 {
     m_devices = std::make_unique<QTemporaryDir>();
     qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
-    QFile::remove(configPath());
     m_responder = std::make_unique<BoxResponder>();
-    m_endedWith.clear();
-    m_window = std::make_unique<MainWindow>([this](int status) { m_endedWith << status; });
+    m_window = std::make_unique<TestWindow>();
 }
 
 void TestMainWindow::cleanup()
 {
     m_window.reset();
     m_responder.reset();
-    QFile::remove(configPath());
-}
-
-QString TestMainWindow::configPath() const
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/uploader.cfg");
 }
 
 void TestMainWindow::startTool()
 {
-    m_window->load();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(m_window->start());
 }
 
-void TestMainWindow::pumpUntilDelivered(const PseudoTerminal &device)
+void TestMainWindow::pumpUntilDelivered(Instrument &device)
 {
     SerialPortService &port = m_window->serialPort();
     pumpUntil(*m_window, [&] { return device.delivered() && port.InBufferCount() == 0; });
@@ -135,7 +124,7 @@ void TestMainWindow::controlsStandWhereDesigned()
 
 void TestMainWindow::focusMovesInTabOrder()
 {
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QCOMPARE(QApplication::focusWidget(), m_window->findChild<QWidget *>("ComComboBox"));
 
@@ -208,8 +197,8 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
 
 void TestMainWindow::noKeyPressesAButton()
 {
-    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
     startTool();
     QList<std::shared_ptr<QSignalSpy>> spies;
     for (const char *name : {"ClearButton", "SaveButton", "ExitButton"})
@@ -243,7 +232,7 @@ void TestMainWindow::keysPressTheFocusedButton()
 {
     QFETCH(Qt::Key, key);
 
-    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     auto *clear = m_window->findChild<QPushButton *>("ClearButton");
     QSignalSpy clicked(clear, &QPushButton::clicked);
@@ -254,9 +243,9 @@ void TestMainWindow::keysPressTheFocusedButton()
 
 void TestMainWindow::loadListsThePortsAndOpensTheFirst()
 {
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    PseudoTerminal com12(m_devices->path(), QStringLiteral("ttyACM3"));
-    PseudoTerminal held(m_devices->path(), QStringLiteral("ttyUSB4"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    Instrument held(m_devices->path(), QStringLiteral("ttyUSB4"));
     QtSerialPortService otherProgram;
     otherProgram.setCommPort(5);
     otherProgram.setPortOpen(true);
@@ -293,7 +282,7 @@ void TestMainWindow::receivesLiveUploads()
     QFETCH(QList<QByteArray>, writes);
     QFETCH(QStringList, statuses);
 
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QStringList seen;
     for (const QByteArray &bytes : writes) {
@@ -308,7 +297,7 @@ void TestMainWindow::receivesLiveUploads()
 
 void TestMainWindow::checksumErrorShowsItsMessage()
 {
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QVERIFY(device.write(frame("abc", "00297")));
     pumpUntil(*m_window, [this] { return !m_responder->boxes.isEmpty(); });
@@ -323,8 +312,8 @@ void TestMainWindow::checksumErrorShowsItsMessage()
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
 {
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    PseudoTerminal com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com12(m_devices->path(), QStringLiteral("ttyACM3"));
     startTool();
     auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
     combo->setFocus();
@@ -344,8 +333,8 @@ void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
 
 void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
 {
-    auto com3 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB2"));
-    auto com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    auto com3 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB2"));
+    auto com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
     startTool();
 
     // COM 12 goes away before the user picks it: the tool says so and keeps running.
@@ -360,7 +349,7 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
     QVERIFY(!m_window->serialPort().PortOpen());
 
     // Plugged in again, it is reopened within about a second, without a word.
-    com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
     QTRY_VERIFY_WITH_TIMEOUT(m_window->serialPort().PortOpen(), 5000);
     QCOMPARE(m_responder->boxes.size(), 1);
 
@@ -374,7 +363,7 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
     QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("cut off")));
     QVERIFY(!m_window->serialPort().PortOpen());
 
-    com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
     pumpUntil(*m_window, [this] { return m_window->serialPort().PortOpen(); });
     QVERIFY(com12->write(kTable));
     pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
@@ -384,17 +373,14 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
 
 void TestMainWindow::exitWritesTheSettingsAndEnds()
 {
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB1"));
     startTool();
     QTest::mouseClick(m_window->findChild<QPushButton *>("ExitButton"), Qt::LeftButton);
 
     QVERIFY(m_responder->boxes.isEmpty());
-    QCOMPARE(m_endedWith, QList<int>{0});
+    QCOMPARE(m_window->endedWith, QList<int>{0});
     QVERIFY(!m_window->serialPort().PortOpen());
-    QFile config(configPath());
-    QVERIFY(config.open(QIODevice::ReadOnly));
-    QCOMPARE(config.readAll(),
-             " 2 \r\n\"" + QFile::encodeName(QCoreApplication::applicationDirPath()) + "\"\r\n");
+    QCOMPARE(readFile(m_window->configPath()), settingsFile(2, m_window->programFolder()));
 }
 
 void TestMainWindow::terminationSignalClosesTheWindow_data()
@@ -410,11 +396,11 @@ void TestMainWindow::terminationSignalClosesTheWindow()
 {
     QFETCH(int, signal);
 
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB1"));
     startTool();
     QCOMPARE(std::raise(signal), 0);
     // Nothing was unsaved: no question, and the process ended well.
-    QTRY_COMPARE(m_endedWith, QList<int>{0});
+    QTRY_COMPARE(m_window->endedWith, QList<int>{0});
     QVERIFY(m_responder->boxes.isEmpty());
 }
 

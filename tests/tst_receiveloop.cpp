@@ -1,43 +1,6 @@
-#include "app/Main.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
-#include "support/Uploads.h"
+#include "support/FakeTool.h"
 
 #include <QTest>
-
-namespace {
-
-// The tool after start-up: marks set, upload reset, COM 3 open.
-struct Tool
-{
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
-    Tool()
-    {
-        main.FrameStart = "\x02";
-        main.FrameEnd = "\x04";
-        main.ClearButton_Click();
-        window.textHistory.clear();
-        port.present = {3};
-        port.setCommPort(3);
-        port.setPortOpen(true);
-    }
-
-    // Each read is found by one poll.
-    void receive(const QList<QByteArray> &reads)
-    {
-        for (const QByteArray &read : reads) {
-            port.reads << read;
-            main.pollPort();
-        }
-    }
-};
-
-} // namespace
 
 class TestReceiveLoop : public QObject
 {
@@ -87,7 +50,7 @@ void TestReceiveLoop::statusFollowsThePolls()
     QFETCH(QList<QByteArray>, reads);
     QFETCH(QStringList, statuses);
 
-    Tool tool;
+    FakeTool tool;
     tool.receive(reads);
     QCOMPARE(tool.window.textHistory, statuses);
     QVERIFY(tool.window.boxes.isEmpty());
@@ -95,7 +58,7 @@ void TestReceiveLoop::statusFollowsThePolls()
 
 void TestReceiveLoop::pollWithNothingWaitingChangesNothing()
 {
-    Tool tool;
+    FakeTool tool;
     tool.window.text = QStringLiteral("UPLOADING..");
     tool.main.pollPort();
     QCOMPARE(tool.window.text, QStringLiteral("UPLOADING.."));
@@ -105,7 +68,7 @@ void TestReceiveLoop::pollWithNothingWaitingChangesNothing()
 
 void TestReceiveLoop::dotsExtendAProgressLineAlreadyShown()
 {
-    Tool tool;
+    FakeTool tool;
     tool.window.text = QStringLiteral("UPLOADING..");
     tool.receive({"x"});
     QCOMPARE(tool.window.text, QStringLiteral("UPLOADING..."));
@@ -117,7 +80,7 @@ void TestReceiveLoop::dotsExtendAProgressLineAlreadyShown()
 
 void TestReceiveLoop::completedUploadEnablesSave()
 {
-    Tool tool;
+    FakeTool tool;
     QVERIFY(!tool.window.save);
     tool.receive({kTable});
     QCOMPARE(tool.main.UploadData, kTableText);
@@ -127,7 +90,7 @@ void TestReceiveLoop::completedUploadEnablesSave()
 
 void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kTable, "\x02"
                           "5,6\r0"});
     QCOMPARE(tool.main.UploadData, kTableText);
@@ -140,7 +103,7 @@ void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
 
 void TestReceiveLoop::aStartMarkInsideTheDecodedTextIsData()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({frame("a\x02"
                         "b",
                         "00199"),
@@ -153,7 +116,7 @@ void TestReceiveLoop::aStartMarkInsideTheDecodedTextIsData()
 
 void TestReceiveLoop::checksumErrorDiscardsOnlyWhatFollowedTheLastUpload()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kTable, frame("abc", "00297")});
     QCOMPARE(tool.window.boxes.size(), 1);
     QCOMPARE(tool.window.boxes[0].text, kChecksumError);
@@ -168,7 +131,7 @@ void TestReceiveLoop::checksumErrorDiscardsOnlyWhatFollowedTheLastUpload()
 
 void TestReceiveLoop::checksumErrorWithoutAnEarlierUploadDiscardsEverything()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({"noise" + frame("abc", "00295")});
     QCOMPARE(tool.window.boxTexts(), QStringList{kChecksumError});
     QVERIFY(tool.main.UploadData.isEmpty());
@@ -182,7 +145,7 @@ void TestReceiveLoop::checksumErrorWithoutAnEarlierUploadDiscardsEverything()
 
 void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kTable.left(6)});
     tool.main.ClearButton_Click();
     tool.receive({kTable.mid(6)});
@@ -196,7 +159,7 @@ void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
 
 void TestReceiveLoop::clearAfterAnUploadResetsEverything()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc, "\x02partial"});
     tool.main.ClearButton_Click();
     QCOMPARE(tool.main.DataSaved, qint16(1));
@@ -209,7 +172,7 @@ void TestReceiveLoop::clearAfterAnUploadResetsEverything()
 
 void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc + "\r\n" + kTable + "\r\n"});
     QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.window.text, kComplete);
@@ -218,7 +181,7 @@ void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
 
 void TestReceiveLoop::loopWaitsOnlyWhileNothingIsWaiting()
 {
-    Tool tool;
+    FakeTool tool;
     QVERIFY(tool.main.mayWaitForEvents());
     tool.port.reads << "x";
     QVERIFY(!tool.main.mayWaitForEvents());
@@ -245,7 +208,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
     QFETCH(QByteArray, uploadAfterLoss);
     QFETCH(bool, cutOff);
 
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc});
     // The last read is what the port kept from the device before it went away.
     tool.port.reads << lastRead;
@@ -281,7 +244,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
 
 void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc, "\x02"
                         "1,"});
     tool.window.entries = QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 12")};
@@ -328,7 +291,7 @@ void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame()
     QFETCH(QByteArray, onTheNewPort);
     QFETCH(QByteArray, upload);
 
-    Tool tool;
+    FakeTool tool;
     tool.port.present << 12;
     tool.receive(onTheOldPort);
     tool.window.comboText = QStringLiteral("COM 12");
@@ -342,7 +305,7 @@ void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame()
 
 void TestReceiveLoop::statusBoxDropsEveryTypedCharacter()
 {
-    Tool tool;
+    FakeTool tool;
     for (qint16 key : {qint16('a'), qint16(' '), qint16(8), qint16(13), qint16(22)}) {
         qint16 code = key;
         tool.main.UploadTextBox_KeyPress(code);

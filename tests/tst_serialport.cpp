@@ -1,9 +1,10 @@
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "serial/QtSerialPortService.h"
-#include "support/PseudoTerminal.h"
+#include "support/Instrument.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -66,6 +67,7 @@ private slots:
     void portTable_data();
     void portTable();
     void portTableDefaultsToDev();
+    void probingWaitsASecondFirst();
     void relativeDeviceFolderStillOpens();
     void opensAt19200EightNOne();
     void readsEveryByteUnchanged_data();
@@ -138,6 +140,16 @@ void TestSerialPort::portTableDefaultsToDev()
     QCOMPARE(devicePathForPort(9), QStringLiteral("/dev/ttyACM0"));
 }
 
+void TestSerialPort::probingWaitsASecondFirst()
+{
+    // A plain wait on a monotonic clock, however fast the probes that follow fail.
+    QtSerialPortService port;
+    QElapsedTimer clock;
+    clock.start();
+    port.pauseBeforeProbing();
+    QVERIFY(clock.elapsed() >= 1000);
+}
+
 void TestSerialPort::relativeDeviceFolderStillOpens()
 {
     // A plain relative name, not ./ or ../, which QSerialPort would take as one under /dev.
@@ -147,7 +159,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
     QVERIFY(QDir().mkdir(QStringLiteral("devices")));
     qputenv(kDeviceDirVariable, "devices");
 
-    PseudoTerminal pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
+    Instrument pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
     QCOMPARE(QFileInfo(devicePathForPort(kPort)).canonicalFilePath(), pty.devicePath());
     QtSerialPortService port;
     port.setCommPort(kPort);
@@ -160,7 +172,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
 
 void TestSerialPort::opensAt19200EightNOne()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -195,7 +207,7 @@ void TestSerialPort::readsEveryByteUnchanged()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, writtenBeforeTheOpen);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     if (writtenBeforeTheOpen)
@@ -213,7 +225,7 @@ void TestSerialPort::readsEveryByteUnchanged()
 
 void TestSerialPort::manySmallWritesLoseNothing()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -237,7 +249,7 @@ void TestSerialPort::manySmallWritesLoseNothing()
 
 void TestSerialPort::countStopsAt32767ButInputReturnsAll()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -282,9 +294,9 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QFETCH(bool, lockedOut);
     QFETCH(QString, why);
 
-    std::unique_ptr<PseudoTerminal> pty;
+    std::unique_ptr<Instrument> pty;
     if (!present.isEmpty())
-        pty = std::make_unique<PseudoTerminal>(m_dir->path(), present);
+        pty = std::make_unique<Instrument>(m_dir->path(), present);
     if (!dangling.isEmpty())
         QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nothing")), devicePath(dangling)));
 
@@ -330,7 +342,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 {
     QFETCH(bool, changePort);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -349,7 +361,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 
 void TestSerialPort::secondServiceCannotOpenTheSamePort()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService first;
     QtSerialPortService second;
     first.setCommPort(kPort);
@@ -374,7 +386,7 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
 
 void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -396,7 +408,7 @@ void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 
 void TestSerialPort::lostPortStaysQuiet()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -418,7 +430,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
     QtSerialPortService port;
     port.setCommPort(kPort);
     {
-        PseudoTerminal pty(m_dir->path(), kDevice);
+        Instrument pty(m_dir->path(), kDevice);
         port.setPortOpen(true);
         pty.hangUp();
         QTRY_VERIFY(!port.PortOpen());
@@ -426,7 +438,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
         QVERIFY(!openFailure(port).isNull());
     }
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     port.setPortOpen(true);
     QVERIFY(port.PortOpen());
     QVERIFY(pty.write("again\r"));
@@ -437,7 +449,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
 
 void TestSerialPort::modemLinesAPtyLacksDoNotStopTheOpen()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     {
         QSerialPort raw(pty.linkPath());
         QVERIFY(raw.open(QIODevice::ReadOnly));
@@ -466,7 +478,7 @@ void TestSerialPort::descriptionStartsWithTheDevicePath()
 {
     QFETCH(qint16, port);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService service;
     const QString description = service.describePort(port);
     QVERIFY(!devicePathForPort(port).isEmpty());

@@ -1,3 +1,4 @@
+#include "support/Uploads.h"
 #include "upload/FrameScanner.h"
 #include "upload/LenientNumber.h"
 #include "upload/UploadFrame.h"
@@ -10,11 +11,6 @@ namespace {
 
 const QByteArray kStart("\x02");
 const QByteArray kEnd("\x04");
-
-QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
-{
-    return kStart + payload + checksumField + kEnd;
-}
 
 } // namespace
 

@@ -1,11 +1,12 @@
 # Brackenfeld: `make demo` to try it, `make test` to run every test.
 BUILD      := build
 ASAN_BUILD := build-asan
+PORTABLE_BUILD := build-portable
 CMAKE      := cmake -G Ninja -S .
 # Most tests wait, on the probe pause or a virtual display, so more run at once than there are cores.
 TEST_JOBS  := 6
 
-.PHONY: all deps build demo run package test test-fast test-asan format clean bench fuzz
+.PHONY: all deps build demo run package test test-fast test-asan test-portable format clean bench fuzz
 
 all: build
 
@@ -25,7 +26,7 @@ run: build
 package: build
 	@cd $(BUILD) && cpack
 
-test: test-fast test-asan
+test: test-fast test-asan test-portable
 
 test-fast: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
@@ -35,11 +36,19 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(TEST_JOBS)
 
+# The decoder's plain loops, which this machine would otherwise never take, with the tests of the
+# decoder and the receive loop.
+test-portable: deps
+	@$(CMAKE) -B $(PORTABLE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBRACKENFELD_PORTABLE_DECODE=ON >/dev/null
+	@cmake --build $(PORTABLE_BUILD) --target tst_uploadframe tst_receiveloop
+	ctest --test-dir $(PORTABLE_BUILD) --output-on-failure -R '^tst_(uploadframe|receiveloop)$$'
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PORTABLE_BUILD)
 
 bench: deps
 	@bench/run

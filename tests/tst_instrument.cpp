@@ -1,4 +1,5 @@
 #include "serial/QtSerialPortService.h"
+#include "support/Instrument.h"
 #include "support/Uploads.h"
 #include "tools/InstrumentFrame.h"
 #include "tools/InstrumentOptions.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-const QByteArray kDeviceDirVariable("BRACKENFELD_DEVICE_DIR");
 const QString kInstrument = QStringLiteral(INSTRUMENT_PATH);
 
 // COM 3 is the third USB serial device.
@@ -69,21 +69,19 @@ private:
     void start(QProcess &process, const QStringList &arguments);
     QByteArray receive(QtSerialPortService &port);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DeviceFolder> m_dir;
     QByteArray m_received;
 };
 
 void TestInstrument::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<DeviceFolder>();
     QVERIFY(m_dir->isValid());
-    qputenv(kDeviceDirVariable, QFile::encodeName(m_dir->path()));
     m_received.clear();
 }
 
 void TestInstrument::cleanup()
 {
-    qunsetenv(kDeviceDirVariable);
     m_dir.reset();
 }
 
@@ -280,8 +278,7 @@ void TestInstrument::sendsNoiseFrameAndTrailerOverALink()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame(instrumentPayload(sampleCsv()), false);
     const QByteArray expected = "xx" + frame + "\r\n";
     QTRY_VERIFY(receive(port).size() >= expected.size());
@@ -319,8 +316,7 @@ void TestInstrument::keepsTheLinkOpenUntilTerminated()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame("Sample,pH\r1,7.02\r2,6.98\r", true);
     QTRY_VERIFY(receive(port).size() >= 2 * frame.size());
     QCOMPARE(m_received, frame + frame);
@@ -346,8 +342,7 @@ void TestInstrument::sendsOneUploadForEachEnter()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame(instrumentPayload(sampleCsv()), false);
     instrument.write("\n");
     QTRY_VERIFY(receive(port).size() >= frame.size());

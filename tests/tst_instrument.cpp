@@ -154,7 +154,7 @@ void TestInstrument::everyFrameDecodes()
     const QByteArray frame = instrumentFrame(payload, false);
     const DecodedFrame decoded = decode("noise" + frame + "\r\n");
     QCOMPARE(decoded.outcome, FrameOutcome::Decoded);
-    QCOMPARE(decoded.text, plainlyDecoded(payload));
+    QCOMPARE(decoded.text, decodedText(payload));
     // What the simulator says the tool saves is what the tool decodes, and the line end after it.
     QCOMPARE(savedFile(payload), decoded.text + "\r\n");
     QCOMPARE(decoded.frameEnd, qsizetype(5 + frame.size()));

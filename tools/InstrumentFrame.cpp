@@ -34,9 +34,14 @@ QByteArray instrumentFrame(QByteArrayView payload, bool corruptChecksum)
            QByteArray::number(checksum).rightJustified(kChecksumDigits, '0') + '\x04';
 }
 
+QByteArray decodedText(QByteArrayView payload)
+{
+    return payload.toByteArray().replace(',', '\t').replace("\r", "\r\n");
+}
+
 QByteArray savedFile(QByteArrayView payload)
 {
-    return payload.toByteArray().replace(',', '\t').replace("\r", "\r\n") + "\r\n";
+    return decodedText(payload) + "\r\n";
 }
 
 QByteArray sampleCsv()

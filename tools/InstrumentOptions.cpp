@@ -1,6 +1,7 @@
 #include "tools/InstrumentOptions.h"
 
 #include <QCommandLineParser>
+#include <QHash>
 
 #include <algorithm>
 #include <cctype>
@@ -217,6 +218,10 @@ ParsedOptions parseInstrumentOptions(const QStringList &arguments)
 
 std::optional<QByteArray> decodeEscapes(const QString &text)
 {
+    // The one-letter escapes, each with the byte it stands for.
+    static const QHash<char, char> kEscapes{{'r', '\r'}, {'n', '\n'}, {'t', '\t'}, {'\\', '\\'}};
+    const auto isHex = [](char c) { return std::isxdigit(uchar(c)) != 0; };
+
     const QByteArray in = text.toUtf8();
     QByteArray out;
     for (qsizetype i = 0; i < in.size(); ++i) {
@@ -226,31 +231,16 @@ std::optional<QByteArray> decodeEscapes(const QString &text)
         }
         if (++i == in.size())
             return std::nullopt;
-        switch (in[i]) {
-        case 'r':
-            out.append('\r');
-            break;
-        case 'n':
-            out.append('\n');
-            break;
-        case 't':
-            out.append('\t');
-            break;
-        case '\\':
-            out.append('\\');
-            break;
-        case 'x': {
-            const QByteArray digits = in.mid(i + 1, 2);
-            const auto isHex = [](char c) { return std::isxdigit(uchar(c)) != 0; };
-            if (digits.size() != 2 || !std::all_of(digits.begin(), digits.end(), isHex))
-                return std::nullopt;
-            out.append(char(digits.toInt(nullptr, 16)));
-            i += 2;
-            break;
+        if (const auto escape = kEscapes.constFind(in[i]); escape != kEscapes.cend()) {
+            out.append(*escape);
+            continue;
         }
-        default:
+        // \xHH
+        const QByteArray digits = in.mid(i + 1, 2);
+        if (in[i] != 'x' || digits.size() != 2 || !std::all_of(digits.begin(), digits.end(), isHex))
             return std::nullopt;
-        }
+        out.append(char(digits.toInt(nullptr, 16)));
+        i += 2;
     }
     return out;
 }

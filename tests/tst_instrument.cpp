@@ -154,7 +154,9 @@ void TestInstrument::everyFrameDecodes()
     const QByteArray frame = instrumentFrame(payload, false);
     const DecodedFrame decoded = decode("noise" + frame + "\r\n");
     QCOMPARE(decoded.outcome, FrameOutcome::Decoded);
-    QCOMPARE(decoded.text, plainlyDecoded(payload));
+    QCOMPARE(decoded.text, decodedText(payload));
+    // What the simulator says the tool saves is what the tool decodes, and the line end after it.
+    QCOMPARE(savedFile(payload), decoded.text + "\r\n");
     QCOMPARE(decoded.frameEnd, qsizetype(5 + frame.size()));
 }
 
@@ -349,8 +351,16 @@ void TestInstrument::sendsOneUploadForEachEnter()
     QTRY_VERIFY(receive(port).size() >= 3 * frame.size());
     QCOMPARE(m_received, frame + frame + frame);
 
+    // The end of input stops the sending, not the device: the cable stays in until the signal.
     instrument.closeWriteChannel();
+    QByteArray said;
+    QTRY_VERIFY((said += instrument.readAllStandardOutput()).contains("Input ended"));
+    QVERIFY(!instrument.waitForFinished(200));
+    QVERIFY(port.PortOpen());
+    QVERIFY(!port.takeDeviceLoss());
+    instrument.terminate();
     QTRY_COMPARE(instrument.state(), QProcess::NotRunning);
+    QCOMPARE(instrument.exitStatus(), QProcess::NormalExit);
     QCOMPARE(instrument.exitCode(), 0);
     QVERIFY(!QFileInfo(linkPath()).isSymLink());
 }
@@ -379,6 +389,8 @@ void TestInstrument::badArgumentsExitWithStatusTwo_data()
     QTest::newRow("link and device")
         << QStringList{link, linkHere, QStringLiteral("--device"), QStringLiteral("/dev/null")};
     QTest::newRow("neither link nor device") << QStringList{};
+    QTest::newRow("print-saved and link")
+        << QStringList{QStringLiteral("--print-saved"), link, linkHere};
     QTest::newRow("two files") << QStringList{link, linkHere, QStringLiteral("@CSV@"),
                                               QStringLiteral("@CSV@")};
     QTest::newRow("file cannot be read")

@@ -26,9 +26,9 @@ constexpr QFileDevice::Permissions kNewFilePermissions =
 QString createSibling(const QString &target, QFileDevice::Permissions permissions)
 {
     for (;;) {
-        const QString path = target + QStringLiteral(".%1").arg(
-                                          QRandomGenerator::global()->generate(), 8, 16,
-                                          QLatin1Char('0'));
+        const QString path =
+            target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                               QLatin1Char('0'));
         QFile file(path);
         // Created with these permissions, less the user's umask.
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
@@ -75,7 +75,8 @@ void replaceFile(const QString &fileName, const std::function<void(const QString
         write(finalName);
         return;
     }
-    const QFileDevice::Permissions permissions = exists ? target.permissions() : kNewFilePermissions;
+    const QFileDevice::Permissions permissions =
+        exists ? target.permissions() : kNewFilePermissions;
     const QString temporary = createSibling(finalName, permissions);
     try {
         // The umask took its part at creation; an existing file's permissions are kept whole.

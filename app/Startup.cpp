@@ -5,7 +5,7 @@
 
 namespace {
 
-const QString kVersionSuffix = QStringLiteral("  ver 1.0");
+const QString kVersionSuffix = QStringLiteral("  ver " BRACKENFELD_VERSION);
 const QString kConfigFileName = QStringLiteral("uploader.cfg");
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,7 +22,9 @@ namespace {
 const QString kProgram = QStringLiteral(BRACKENFELD_PATH);
 
 // Window titles, as regular expressions for `xdotool search --name`.
-const QString kMainWindow = QStringLiteral("^Corvallen Brindlow Brackenfeld  ver 1\\.0$");
+const QString kMainWindow = QStringLiteral("^Corvallen Brindlow Brackenfeld  ver ") +
+                            QRegularExpression::escape(QStringLiteral(BRACKENFELD_VERSION)) +
+                            QLatin1Char('$');
 const QString kMessageBox = QStringLiteral("^Brackenfeld$");
 const QString kFileDialog = QStringLiteral("^Open$");
 

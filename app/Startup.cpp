@@ -1,12 +1,10 @@
 #include "app/Main.h"
 #include "app/PlatformError.h"
-
-#include <QDir>
+#include "storage/ConfigLocation.h"
 
 namespace {
 
 const QString kVersionSuffix = QStringLiteral("  ver " BRACKENFELD_VERSION);
-const QString kConfigFileName = QStringLiteral("uploader.cfg");
 
 } // namespace
 
@@ -23,7 +21,7 @@ void Main::Form_Load()
     m_window.moveTwips(left, top);
 
     const QString programFolder = m_window.programFolder();
-    ConfigPath = programFolder + QDir::separator() + kConfigFileName;
+    ConfigPath = configFilePath(programFolder);
     CommonDialog1.setInitDir(programFolder);
     FrameStart = QByteArray(1, '\x02');
     FrameEnd = QByteArray(1, '\x04');

@@ -3,7 +3,9 @@
 #include "app/Main.h"
 #include "app/PlatformError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -34,6 +36,9 @@ void Main::LoadConfigFile()
 
 void Main::SaveConfigFile()
 {
+    // The user's configuration folder may not be there yet. Where it cannot be made, the open
+    // below fails and says so.
+    QDir().mkpath(QFileInfo(ConfigPath).absolutePath());
     QSaveFile file(ConfigPath);
     // A program folder that takes no new files may still hold a writable settings file.
     file.setDirectWriteFallback(true);

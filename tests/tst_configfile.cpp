@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -105,7 +106,8 @@ private slots:
     void survivesRandomBytes();
     void startUpLoadsOrRewritesTheFile_data();
     void startUpLoadsOrRewritesTheFile();
-    void unwritableProgramFolderIsReportedOnlyAtExit();
+    void programFolderTakingNoFileLeavesTheSettingsToTheUser_data();
+    void programFolderTakingNoFileLeavesTheSettingsToTheUser();
     void exitWritesTheSettings();
     void failedWriteAtExitKeepsTheEarlierSettings();
 };
@@ -353,8 +355,18 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
     QVERIFY(tool.window.endedWith.isEmpty());
 }
 
-void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
+void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser_data()
 {
+    QTest::addColumn<bool>("userFolderWritable");
+
+    QTest::newRow("in the user's folder") << true;
+    QTest::newRow("nowhere") << false;
+}
+
+void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
+{
+    QFETCH(bool, userFolderWritable);
+
     // A folder below a regular file cannot exist, so nothing can be written there, not even
     // by root, whom a read-only folder would not stop.
     QTemporaryDir temporary;
@@ -362,20 +374,37 @@ void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
     const QString file = QDir(temporary.path()).filePath(QStringLiteral("file.txt"));
     QVERIFY(writeFile(file, "x"));
     const QString program = file + QStringLiteral("/prog");
-    const QString configPath = program + QLatin1Char('/') + kConfigFileName;
+    // The user's ~/.config, named as the program names itself; its Brackenfeld folder is made
+    // with the file.
+    QCoreApplication::setApplicationName(QStringLiteral("Brackenfeld"));
+    const QString userConfig = (userFolderWritable ? temporary.path() : file) + "/config";
+    const QByteArray configHomeBefore = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(userConfig));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHomeBefore); });
+    const QString configPath = userConfig + "/Brackenfeld/" + kConfigFileName;
 
     Tool tool(program);
     tool.runAsTheWindowDoes(&Main::Form_Load);
 
+    QCOMPARE(tool.main.ConfigPath, configPath);
     QVERIFY(tool.window.boxes.isEmpty());
     QVERIFY(tool.window.endedWith.isEmpty());
     QCOMPARE(tool.main.PortNumber, qint16(2));
     QCOMPARE(tool.dialog.initDir, program);
     QVERIFY(tool.port.PortOpen());
-    QVERIFY(!QFileInfo::exists(configPath));
+    QCOMPARE(QFileInfo::exists(configPath), userFolderWritable);
+    if (userFolderWritable)
+        QCOMPARE(contentOf(configPath), " 2 \r\n\"" + QFile::encodeName(program) + "\"\r\n");
 
+    tool.dialog.initDir = QStringLiteral("/data/runs");
     tool.runAsTheWindowDoes(&Main::ExitButton_Click);
 
+    if (userFolderWritable) {
+        QCOMPARE(contentOf(configPath), QByteArray(" 2 \r\n\"/data/runs\"\r\n"));
+        QVERIFY(tool.window.boxes.isEmpty());
+        QCOMPARE(tool.window.endedWith, QList<int>{0});
+        return;
+    }
     QCOMPARE(tool.window.boxes.size(), 1);
     const FakeWindow::Box &box = tool.window.boxes[0];
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);

@@ -3,46 +3,47 @@ BUILD      := build
 ASAN_BUILD := build-asan
 CMAKE      := cmake -G Ninja -S .
 
-.PHONY: all deps build demo run package test test-fast test-asan format clean bench fuzz
+.PHONY: all build demo run package test test-fast test-asan format clean bench fuzz
 
 all: build
 
-deps:
-	@scripts/install-deps
+# deps-<purpose>: the Debian packages for that purpose (scripts/install-deps lists them).
+deps-%:
+	@scripts/install-deps $*
 
-build: deps
+build: deps-build
 	@$(CMAKE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD)
 
-demo: build
+demo: deps-demo build
 	@scripts/demo $(BUILD)
 
 run: build
 	$(BUILD)/brackenfeld
 
 package: build
-	@cd $(BUILD) && cpack
+	@cd $(BUILD) && cpack -G TGZ
 
 test: test-fast test-asan
 
-test-fast: build
+test-fast: deps-test build
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 
-test-asan: deps
+test-asan: deps-test
 	@$(CMAKE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBRACKENFELD_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
 
-format:
+format: deps-format
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
 
-bench: deps
+bench: deps-bench
 	@bench/run
 
-fuzz: deps
+fuzz: deps-fuzz
 	@CC=clang CXX=clang++ $(CMAKE) -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBRACKENFELD_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-fuzz --target fuzz_decode fuzz_config

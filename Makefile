@@ -3,7 +3,7 @@ BUILD      := build
 ASAN_BUILD := build-asan
 CMAKE      := cmake -G Ninja -S .
 
-.PHONY: all build demo run package test test-fast test-asan format clean bench fuzz
+.PHONY: all build demo run package deb check-deb test test-fast test-asan format clean bench fuzz
 
 all: build
 
@@ -23,6 +23,13 @@ run: build
 
 package: build
 	@cd $(BUILD) && cpack -G TGZ
+
+deb: deps-deb build
+	@cd $(BUILD) && cpack -G DEB
+
+# The package as Debian's tools see it: lintian, and the desktop entry and metainfo it ships.
+check-deb: deb deps-lint
+	@scripts/check-deb $(BUILD)
 
 test: test-fast test-asan
 

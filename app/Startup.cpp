@@ -20,9 +20,9 @@ void Main::Form_Load()
     const float left = float(screen.width() - outer.width()) / 2.0f;
     m_window.moveTwips(left, top);
 
-    const QString programFolder = m_window.programFolder();
-    ConfigPath = configFilePath(programFolder);
-    CommonDialog1.setInitDir(programFolder);
+    const StartLocations locations = startLocations(m_window.programFolder());
+    ConfigPath = locations.configPath;
+    CommonDialog1.setInitDir(locations.dialogFolder);
     FrameStart = QByteArray(1, '\x02');
     FrameEnd = QByteArray(1, '\x04');
 

@@ -10,11 +10,11 @@ const QString kConfigFileName = QStringLiteral("uploader.cfg");
 
 } // namespace
 
-QString configFilePath(const QString &programFolder)
+StartLocations startLocations(const QString &programFolder)
 {
-    const QString folder =
-        QFileInfo(programFolder).isWritable()
-            ? programFolder
-            : QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    return folder + QDir::separator() + kConfigFileName;
+    if (QFileInfo(programFolder).isWritable())
+        return {programFolder + QDir::separator() + kConfigFileName, programFolder};
+    return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                QDir::separator() + kConfigFileName,
+            QDir::homePath()};
 }

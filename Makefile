@@ -1,9 +1,13 @@
 # Brackenfeld: `make demo` to try it, `make test` to run every test.
 BUILD      := build
 ASAN_BUILD := build-asan
+PORTABLE_BUILD := build-portable
 CMAKE      := cmake -G Ninja -S .
+# Most tests wait, on the probe pause or a virtual display, so more run at once than there are cores.
+TEST_JOBS  := 6
 
-.PHONY: all build demo run package deb check-deb test test-fast test-asan format clean bench fuzz
+.PHONY: all build demo run package deb check-deb test test-fast test-asan test-portable format \
+	clean bench fuzz
 
 all: build
 
@@ -31,21 +35,29 @@ deb: deps-deb build
 check-deb: deb deps-lint
 	@scripts/check-deb $(BUILD)
 
-test: test-fast test-asan
+test: test-fast test-asan test-portable
 
 test-fast: deps-test build
-	ctest --test-dir $(BUILD) --output-on-failure -j2
+	ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
 
 test-asan: deps-test
 	@$(CMAKE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBRACKENFELD_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(TEST_JOBS)
+
+# The decoder's plain loops, which this machine would otherwise never take, with the tests of the
+# decoder and the receive loop.
+test-portable: deps-test
+	@$(CMAKE) -B $(PORTABLE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBRACKENFELD_PORTABLE_DECODE=ON >/dev/null
+	@cmake --build $(PORTABLE_BUILD) --target tst_uploadframe tst_receiveloop
+	ctest --test-dir $(PORTABLE_BUILD) --output-on-failure -R '^tst_(uploadframe|receiveloop)$$'
 
 format: deps-format
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PORTABLE_BUILD)
 
 bench: deps-bench
 	@bench/run

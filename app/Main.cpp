@@ -1,5 +1,7 @@
 #include "app/Main.h"
 
+#include "common/PlatformError.h"
+
 Main::Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog)
     : m_window(window), MSComm1(comm), CommonDialog1(dialog)
 {}
@@ -15,10 +17,15 @@ void Main::MSComm1_OnComm()
     // The port is read only by the receive loop's polling.
 }
 
-void Main::reportPlatformFailure(const QString &what)
+void Main::runProcedure(const std::function<void()> &procedure)
 {
-    m_window.messageBox(what, WindowOperations::Buttons::Ok, WindowOperations::Icon::Critical);
-    endProcess(1);
+    try {
+        procedure();
+    } catch (const PlatformError &error) {
+        m_window.messageBox(error.message(), WindowOperations::Buttons::Ok,
+                            WindowOperations::Icon::Critical);
+        endProcess(1);
+    }
 }
 
 void Main::closePort()

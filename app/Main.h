@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // The tool's one window object: it holds all of the tool's state and every procedure, each
 // named after its control and event. It works through the window operations, the serial port
 // MSComm1 and the file dialog CommonDialog1, so that all of it runs without a display.
@@ -28,7 +30,7 @@ public:
     qint16 PortNumber = 0; // serial port in use; 0 = no port found
     QString ConfigPath;    // full path of "uploader.cfg"
     QByteArray FrameEnd;   // the frame end character, code 4
-    qint16 DataSaved = 0;  // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
+    qint16 DataSaved = 1;  // 1 = nothing unsaved; 0 = a decoded upload is not saved yet
     QByteArray UploadData; // the last decoded upload: what a save writes
     QString SaveFileName;  // the file name last returned by the file dialog
 
@@ -56,8 +58,9 @@ public:
     // Characters received since the last decoded upload, not yet a whole frame.
     const QByteArray &receivedCharacters() const { return m_received.characters(); }
 
-    // The platform's handling of a failure that no procedure guards: say what failed, then end.
-    void reportPlatformFailure(const QString &what);
+    // Runs a procedure for a window event as the platform does: a failure that no procedure
+    // guards is reported, and ends the program.
+    void runProcedure(const std::function<void()> &procedure);
 
 private:
     void BuildComPortList();
@@ -67,6 +70,8 @@ private:
     void receiveWaiting();
     void actOnFrame(const DecodedFrame &frame);
     void reportDeviceLoss();
+    // Forgets a frame whose start has come but whose end will not; true if there was one.
+    bool dropUnfinishedFrame();
     void openChosenPort();
     void waitForPort(const QString &reason);
     // The guarded open of start-up: true once open, or once the user gave up and the process ended.
@@ -80,4 +85,5 @@ private:
     FrameScanner m_received;
     bool m_loopRunning = false;
     bool m_processEnded = false;
+    bool m_terminating = false;
 };

@@ -1,16 +1,17 @@
 #include "app/MainWindow.h"
 
-#include "app/PlatformError.h"
 #include "app/StatusBox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QWindow>
 
 #include <cstdio>
@@ -19,7 +20,6 @@
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-constexpr int kRetryIntervalMs = 1000;
 
 QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 {
@@ -35,8 +35,8 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 } // namespace
 
-MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
-    : QWidget(parent), m_dialog(this), m_main(*this, m_comm, m_dialog),
+MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, QWidget *parent)
+    : QWidget(parent), m_comm(pauses.probe), m_dialog(this), m_main(*this, m_comm, m_dialog),
       m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
@@ -45,7 +45,7 @@ MainWindow::MainWindow(ProcessEnd endProcess, QWidget *parent)
                           QStringLiteral("Liberation Sans"), QStringLiteral("Arial")},
                          QFont::SansSerif));
     setFixedSize(417, 353);
-    m_retryTimer.setInterval(kRetryIntervalMs);
+    m_retryTimer.setInterval(pauses.portRetry);
     createControls();
     connectEvents();
 }
@@ -89,6 +89,7 @@ void MainWindow::createControls()
     for (QPushButton *button : {m_clearButton, m_saveButton, m_exitButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
+        button->installEventFilter(this);
     }
     setTabOrder(m_comboBox, m_clearButton);
     setTabOrder(m_clearButton, m_saveButton);
@@ -99,32 +100,29 @@ void MainWindow::createControls()
 
 void MainWindow::connectEvents()
 {
-    connect(m_clearButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.ClearButton_Click(); }); });
-    connect(m_saveButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.SaveButton_Click(); }); });
-    connect(m_exitButton, &QPushButton::clicked, this,
-            [this] { route([this] { m_main.ExitButton_Click(); }); });
-    connect(m_comboBox, &QComboBox::activated, this,
-            [this] { route([this] { m_main.ComComboBox_Click(); }); });
+    const auto procedure = [this](void (Main::*run)()) {
+        return [this, run] { m_main.runProcedure([this, run] { (m_main.*run)(); }); };
+    };
+    connect(m_clearButton, &QPushButton::clicked, this, procedure(&Main::ClearButton_Click));
+    connect(m_saveButton, &QPushButton::clicked, this, procedure(&Main::SaveButton_Click));
+    connect(m_exitButton, &QPushButton::clicked, this, procedure(&Main::ExitButton_Click));
+    connect(m_comboBox, &QComboBox::activated, this, procedure(&Main::ComComboBox_Click));
     m_statusBox->setKeyPressProcedure(
         [this](qint16 &keyAscii) { m_main.UploadTextBox_KeyPress(keyAscii); });
-    connect(&m_retryTimer, &QTimer::timeout, this,
-            [this] { route([this] { m_main.retryPort(); }); });
-}
-
-void MainWindow::route(const std::function<void()> &procedure)
-{
-    try {
-        procedure();
-    } catch (const PlatformError &error) {
-        m_main.reportPlatformFailure(error.message());
-    }
+    connect(&m_retryTimer, &QTimer::timeout, this, procedure(&Main::retryPort));
+    // A termination signal and the end of the desktop session close the window as its close
+    // box does: an unsaved upload is offered first.
+    connect(&m_termination, &TerminationSignals::requested, this, &MainWindow::unload);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &session) {
+        // Asks the session for the moment it takes to answer the save question.
+        session.allowsInteraction();
+        unload();
+    });
 }
 
 void MainWindow::load()
 {
-    route([this] { m_main.Form_Load(); });
+    m_main.runProcedure([this] { m_main.Form_Load(); });
 }
 
 void MainWindow::runActivated()
@@ -134,14 +132,33 @@ void MainWindow::runActivated()
     // manager that shows the window without activating it still gets a running tool.
     while (!isActiveWindow() && !(windowHandle() && windowHandle()->isExposed()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    route([this] { m_main.Form_Activate(); });
+    m_main.runProcedure([this] { m_main.Form_Activate(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    event->setAccepted(unload());
+}
+
+bool MainWindow::unload()
+{
     qint16 cancel = 0;
-    route([this, &cancel] { m_main.Form_Unload(cancel); });
-    event->setAccepted(cancel == 0);
+    m_main.runProcedure([this, &cancel] { m_main.Form_Unload(cancel); });
+    return cancel == 0;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Return and Enter press the focused button as Space does. No button is a default button, so
+    // none of them takes Enter while the focus is elsewhere.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            static_cast<QPushButton *>(watched)->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::processEvents(bool mayWait)

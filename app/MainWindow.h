@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Main.h"
+#include "app/TerminationSignals.h"
 #include "app/WindowOperations.h"
 #include "serial/QtSerialPortService.h"
 #include "storage/QtFileDialogService.h"
@@ -8,12 +9,22 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 
 class QComboBox;
 class QLabel;
 class QPushButton;
 class StatusBox;
+
+// The tool's two waits. Tests that are not about them shorten them.
+struct Pauses
+{
+    // Before discovery probes the ports.
+    std::chrono::milliseconds probe = std::chrono::seconds(1);
+    // Between the tries of a lost or refused port.
+    std::chrono::milliseconds portRetry = std::chrono::seconds(1);
+};
 
 // The window the user sees. It lays out the controls, supplies the window operations and routes
 // every event to the procedure of Main that handles it; it decides nothing itself.
@@ -25,7 +36,7 @@ public:
     using ProcessEnd = std::function<void(int status)>;
 
     // endProcess ends the program; tests pass one that only records the status.
-    explicit MainWindow(ProcessEnd endProcess = {}, QWidget *parent = nullptr);
+    explicit MainWindow(ProcessEnd endProcess = {}, Pauses pauses = {}, QWidget *parent = nullptr);
 
     Main &main() { return m_main; }
     QtSerialPortService &serialPort() { return m_comm; }
@@ -63,20 +74,21 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
     void connectEvents();
     double twipsPerPixel() const;
-    // Runs a procedure for an event. A platform failure that no procedure guards is reported
-    // and ends the program.
-    void route(const std::function<void()> &procedure);
+    // Runs the unload procedure; false if it refused the close.
+    bool unload();
 
     QtSerialPortService m_comm;
     QtFileDialogService m_dialog;
     Main m_main;
     ProcessEnd m_endProcess;
     QTimer m_retryTimer;
+    TerminationSignals m_termination;
 
     QComboBox *m_comboBox = nullptr;
     QPushButton *m_clearButton = nullptr;

@@ -1,5 +1,5 @@
 #include "app/Main.h"
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "storage/ConfigLocation.h"
 
 namespace {
@@ -47,12 +47,16 @@ void Main::Form_Load()
 
 bool Main::openStartupPort()
 {
+    QString reason;
     try {
         MSComm1.setPortOpen(true);
         return true;
-    } catch (const PlatformError &) {
+    } catch (const PlatformError &error) {
+        // Port 0 is what discovery leaves when it found none.
+        reason = PortNumber == 0 ? QStringLiteral("No serial port was found.") : error.message();
     }
-    if (m_window.messageBox(kCableMessage, WindowOperations::Buttons::RetryCancel,
+    if (m_window.messageBox(kCableMessage + QLatin1Char('\n') + reason,
+                            WindowOperations::Buttons::RetryCancel,
                             WindowOperations::Icon::None) == WindowOperations::Answer::Retry)
         return false;
     endProcess(0);

@@ -12,8 +12,8 @@
 //       uploads of TIMING_BYTES, each followed by cat draining the same bytes.
 
 #include "app/MainWindow.h"
-#include "app/PlatformError.h"
 #include "bench/SampleUpload.h"
+#include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "tools/PseudoTerminalLink.h"
 

@@ -1,26 +1,13 @@
 #include "app/Main.h"
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
+#include "serial/PortProbe.h"
 #include "upload/LenientNumber.h"
 
-#include <chrono>
 #include <limits>
-#include <thread>
 
 namespace {
 
-constexpr qint16 kFirstPort = 1;
-constexpr qint16 kLastPort = 16;
 const QString kEntryPrefix = QStringLiteral("COM ");
-
-// Closing never stops discovery: a port that will not close is simply not counted.
-void closeQuietly(SerialPortService &port)
-{
-    try {
-        if (port.PortOpen())
-            port.setPortOpen(false);
-    } catch (const PlatformError &) {
-    }
-}
 
 // "COM 12" => 12, " COM 3 " => 3
 qint16 portNumberOfEntry(const QString &text)
@@ -41,38 +28,21 @@ void Main::BuildComPortList()
 {
     m_window.clearComPorts();
     PortNumber = 0;
-
-    // A plain wait, without dispatching events: a device that was just plugged in gets its
-    // moment to appear before the probes.
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::seconds(1));
-
-    closeQuietly(MSComm1);
-    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
-        bool found = true;
-        try {
-            MSComm1.setCommPort(port);
-        } catch (const PlatformError &) {
-            found = false;
-        }
-        try {
-            MSComm1.setPortOpen(true);
-        } catch (const PlatformError &) {
-            found = false;
-        }
-        if (found) {
-            m_window.addComPort(kEntryPrefix + QString::number(port), MSComm1.describePort(port));
-            if (PortNumber == 0)
-                PortNumber = port;
-        }
-        closeQuietly(MSComm1);
-    }
-    closeQuietly(MSComm1);
+    // A device that was just plugged in gets its moment to appear before the probes.
+    MSComm1.pauseBeforeProbing();
+    const QList<qint16> found = probePorts(MSComm1);
+    for (const qint16 port : found)
+        m_window.addComPort(kEntryPrefix + QString::number(port), MSComm1.describePort(port));
+    if (!found.isEmpty())
+        PortNumber = found.first();
 }
 
 void Main::ComComboBox_Click()
 {
     m_window.setPortRetryActive(false);
     closePort();
+    // The rest of a frame begun on the old port never comes on the new one.
+    dropUnfinishedFrame();
     PortNumber = portNumberOfEntry(m_window.comPortText());
     MSComm1.setCommPort(PortNumber);
     closePort();

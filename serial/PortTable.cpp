@@ -4,7 +4,7 @@
 
 QString devicePathForPort(qint16 port)
 {
-    if (port < 1 || port > 16)
+    if (port < kFirstPort || port > kLastPort)
         return {};
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);

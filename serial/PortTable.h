@@ -2,6 +2,10 @@
 
 #include <QString>
 
+// The port numbers there can be: COM 1 to COM 16.
+constexpr qint16 kFirstPort = 1;
+constexpr qint16 kLastPort = 16;
+
 // Where the port numbers 1 to 16 live on this host.
 //   Windows: COM n is the device COMn.
 //   Linux and other Unix systems, in /dev (or the folder BRACKENFELD_DEVICE_DIR names):

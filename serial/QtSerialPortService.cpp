@@ -1,6 +1,6 @@
 #include "serial/QtSerialPortService.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/LineSettings.h"
 #include "serial/PortTable.h"
 
@@ -8,19 +8,47 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace {
 
 constexpr int kSystemPortsLifetimeMs = 500;
 
+#ifdef Q_OS_LINUX
+const QString kPermissionAdvice = QStringLiteral(
+    " Your user must be in the dialout group: sudo usermod -aG dialout $USER, then log in again.");
+#else
+const QString kPermissionAdvice;
+#endif
+
+// Why a device that is there did not open, in words the user can act on. QSerialPort reports a
+// port that another program holds (its lock file, or the device's exclusive mode) as a permission
+// error too, so the device's own permissions tell the two apart.
+QString openFailureReason(const QSerialPort &port, const QString &path)
+{
+    if (port.error() == QSerialPort::DeviceNotFoundError)
+        return QStringLiteral(" is not present.");
+    if (port.error() != QSerialPort::PermissionError)
+        return QStringLiteral(": ") + port.errorString();
+    if (!QFileInfo(path).isReadable())
+        return QStringLiteral(": permission denied.") + kPermissionAdvice;
+    return QStringLiteral(" is held by another program; close that program.");
+}
+
 } // namespace
 
-QtSerialPortService::QtSerialPortService(QObject *parent) : QObject(parent)
+QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause, QObject *parent)
+    : QObject(parent), m_probePause(probePause)
 {
     // The read buffer stays unbounded: while a modal box holds up the loop, what arrives is
     // kept here rather than left to overflow the driver's small buffer.
     m_port.setReadBufferSize(0);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortService::onError);
+}
+
+void QtSerialPortService::pauseBeforeProbing()
+{
+    std::this_thread::sleep_until(std::chrono::steady_clock::now() + m_probePause);
 }
 
 void QtSerialPortService::setCommPort(qint16 port)
@@ -46,16 +74,21 @@ void QtSerialPortService::open()
 {
     const QString path = devicePathForPort(m_commPort);
     if (path.isEmpty())
-        throw PlatformError(QStringLiteral("COM %1: there is no such port.").arg(m_commPort));
+        throw PlatformError(QStringLiteral("COM %1 is not a port: the ports are COM %2 to COM %3.")
+                                .arg(m_commPort)
+                                .arg(kFirstPort)
+                                .arg(kLastPort));
+    // "COM 3 (/dev/ttyUSB2) is not present."
+    const QString port = QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path);
     if (!QFileInfo::exists(path))
-        throw PlatformError(QStringLiteral("COM %1: %2 does not exist.").arg(m_commPort).arg(path));
+        throw PlatformError(port + QStringLiteral(" is not present."));
 
     m_port.setPortName(path);
     setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::ReadOnly)) {
-        const QString reason = m_port.errorString();
+        const QString reason = openFailureReason(m_port, path);
         m_port.clearError();
-        throw PlatformError(QStringLiteral("COM %1 (%2): %3").arg(m_commPort).arg(path, reason));
+        throw PlatformError(port + reason);
     }
     m_deviceLost = false;
 }

@@ -8,14 +8,20 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include <chrono>
+
 // The serial port on QSerialPort, opened read-only at 19200 8N1 without flow control.
 class QtSerialPortService : public QObject, public SerialPortService
 {
     Q_OBJECT
 
 public:
-    explicit QtSerialPortService(QObject *parent = nullptr);
+    // probePause: the wait before discovery probes the ports; tests that are not about it
+    // shorten it.
+    explicit QtSerialPortService(std::chrono::milliseconds probePause = std::chrono::seconds(1),
+                                 QObject *parent = nullptr);
 
+    void pauseBeforeProbing() override;
     void setCommPort(qint16 port) override;
     qint16 CommPort() const override { return m_commPort; }
     bool PortOpen() const override { return m_port.isOpen(); }
@@ -31,6 +37,7 @@ private:
     const QList<QSerialPortInfo> &systemPorts() const;
 
     QSerialPort m_port;
+    std::chrono::milliseconds m_probePause;
     qint16 m_commPort = 1;
     // What the port had received when its device went away, kept for the next Input.
     QByteArray m_salvaged;

@@ -11,6 +11,10 @@ class SerialPortService
 public:
     virtual ~SerialPortService() = default;
 
+    // The plain wait before discovery probes the ports, one second on a monotonic clock, in
+    // which nothing else runs: a device that was just plugged in gets its moment to appear.
+    virtual void pauseBeforeProbing() = 0;
+
     // Selects the port that the next open uses; only while the port is closed.
     virtual void setCommPort(qint16 port) = 0;
     virtual qint16 CommPort() const = 0;

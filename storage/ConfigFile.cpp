@@ -1,12 +1,13 @@
 #include "storage/ConfigFile.h"
 
 #include "app/Main.h"
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
+#include "serial/PortTable.h"
+#include "storage/ReplaceFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -21,9 +22,11 @@ void Main::LoadConfigFile()
     if (file.open(QIODevice::ReadOnly)) {
         const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
         file.close();
-        // Port 0 is what a start without any port writes: it remembers no port, so the one that
-        // discovery proposed stays, and Retry after plugging the instrument in finds it.
-        if (fields.portNumber && *fields.portNumber != 0)
+        // Port 0 is what a start without any port writes, and a number beyond COM 1 to COM 16
+        // names no port there can be: neither remembers a port, so the one that discovery
+        // proposed stays, and Retry after plugging the instrument in finds it.
+        if (fields.portNumber && *fields.portNumber >= kFirstPort &&
+            *fields.portNumber <= kLastPort)
             PortNumber = *fields.portNumber;
         if (fields.folder) {
             CommonDialog1.setInitDir(*fields.folder);
@@ -36,17 +39,14 @@ void Main::LoadConfigFile()
 
 void Main::SaveConfigFile()
 {
-    // The user's configuration folder may not be there yet. Where it cannot be made, the open
+    // The user's configuration folder may not be there yet. Where it cannot be made, the write
     // below fails and says so.
     QDir().mkpath(QFileInfo(ConfigPath).absolutePath());
-    QSaveFile file(ConfigPath);
-    // A program folder that takes no new files may still hold a writable settings file.
-    file.setDirectWriteFallback(true);
-    const QByteArray bytes = configFileBytes(PortNumber, CommonDialog1.InitDir());
-    // commit() ignores a failure of the final write of buffered text and would put a cut-off
-    // file in place of the old one, so that write is made and checked first.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
+    try {
+        replaceFile(ConfigPath, configFileBytes(PortNumber, CommonDialog1.InitDir()),
+                    InPlace::WhenFolderRefuses);
+    } catch (const PlatformError &error) {
         throw PlatformError(QStringLiteral("The settings could not be saved to %1:\n%2")
-                                .arg(ConfigPath, file.errorString()));
+                                .arg(ConfigPath, error.message()));
+    }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 #include "app/Main.h"
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "storage/UploadFile.h"
 
 #include <QDir>

@@ -1,20 +1,10 @@
-#include "app/Main.h"
-#include "app/PlatformError.h"
 #include "storage/ConfigFile.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 
 namespace {
 
@@ -34,54 +24,6 @@ QString shown(const Folder &folder)
 // "/data/Müller/Ørsted"
 const QString kNonAscii = QStringLiteral(u"/data/M\u00fcller/\u00d8rsted");
 const QByteArray kNonAsciiUtf8("/data/M\xc3\xbcller/\xc3\x98rsted");
-
-const QString kConfigFileName = QStringLiteral("uploader.cfg");
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-// The tool with ports 2 and 5 present, found by start-up's discovery, and port 0, which
-// discovery never probes but a settings file may name.
-struct Tool
-{
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
-    explicit Tool(const QString &programFolder)
-    {
-        window.folder = programFolder;
-        port.present = {0, 2, 5};
-    }
-
-    // What the real window does with a failure that no procedure guards.
-    void runAsTheWindowDoes(void (Main::*procedure)())
-    {
-        try {
-            (main.*procedure)();
-        } catch (const PlatformError &error) {
-            main.reportPlatformFailure(error.message());
-        }
-    }
-};
 
 } // namespace
 
@@ -324,6 +266,13 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile_data()
     QTest::newRow("port 0, written when no port was found")
         << std::optional<QByteArray>(" 0 \r\n\"/data/runs\"\r\n")
         << QByteArray(" 0 \r\n\"/data/runs\"\r\n") << qint16(2) << QStringLiteral("/data/runs");
+    // No port can have these numbers: waiting for one to open would never end.
+    QTest::newRow("port 17") << std::optional<QByteArray>(" 17 \r\n\"/data/runs\"\r\n")
+                             << QByteArray(" 17 \r\n\"/data/runs\"\r\n") << qint16(2)
+                             << QStringLiteral("/data/runs");
+    QTest::newRow("port -3") << std::optional<QByteArray>("-3 \r\n\"/data/runs\"\r\n")
+                             << QByteArray("-3 \r\n\"/data/runs\"\r\n") << qint16(2)
+                             << QStringLiteral("/data/runs");
 }
 
 void TestConfigFile::startUpLoadsOrRewritesTheFile()
@@ -333,19 +282,18 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
     QFETCH(qint16, port);
     QFETCH(QString, initDir);
 
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    // Discovery finds COM 2 and COM 5; port 0 opens too, which discovery never probes but a
+    // settings file may name.
+    FakeTool tool(FakeTool::Unstarted, {0, 2, 5});
+    const QString program = tool.folder.path();
     if (before)
-        QVERIFY(writeFile(configPath, *before));
-    after.replace("<program>", QFile::encodeName(program.path()));
-    initDir.replace(QStringLiteral("<program>"), program.path());
-
-    Tool tool(program.path());
+        QVERIFY(writeFile(tool.configPath(), *before));
+    after.replace("<program>", QFile::encodeName(program));
+    initDir.replace(QStringLiteral("<program>"), program);
     tool.main.Form_Load();
 
-    QCOMPARE(contentOf(configPath), after);
-    QCOMPARE(tool.main.ConfigPath, configPath);
+    QCOMPARE(tool.config(), after);
+    QCOMPARE(tool.main.ConfigPath, tool.configPath());
     QCOMPARE(tool.main.PortNumber, port);
     QCOMPARE(tool.dialog.initDir, initDir);
     QCOMPARE(tool.window.comboText, QStringLiteral("COM %1").arg(port));
@@ -369,22 +317,19 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
 
     // A folder below a regular file cannot exist, so nothing can be written there, not even
     // by root, whom a read-only folder would not stop.
-    QTemporaryDir temporary;
-    QVERIFY(temporary.isValid());
-    const QString file = QDir(temporary.path()).filePath(QStringLiteral("file.txt"));
+    FakeTool tool(FakeTool::Unstarted, {2, 5});
+    const QString file = tool.folder.filePath(QStringLiteral("file.txt"));
     QVERIFY(writeFile(file, "x"));
     const QString program = file + QStringLiteral("/prog");
-    // The user's ~/.config, named as the program names itself; its Brackenfeld folder is made
-    // with the file.
+    tool.window.folder = program;
+    // The user's ~/.config, with the program named as it names itself; its Brackenfeld folder
+    // is made with the file.
     QCoreApplication::setApplicationName(QStringLiteral("Brackenfeld"));
-    const QString userConfig = (userFolderWritable ? temporary.path() : file) + "/config";
-    const QByteArray configHomeBefore = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(userConfig));
-    const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHomeBefore); });
-    const QString configPath = userConfig + "/Brackenfeld/" + kConfigFileName;
-
-    Tool tool(program);
-    tool.runAsTheWindowDoes(&Main::Form_Load);
+    const QString userConfig =
+        (userFolderWritable ? tool.folder.path() : file) + QStringLiteral("/config");
+    const UserConfigFolder userConfigFolder(userConfig);
+    const QString configPath = userConfig + QStringLiteral("/Brackenfeld/uploader.cfg");
+    tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
     QCOMPARE(tool.main.ConfigPath, configPath);
     QVERIFY(tool.window.boxes.isEmpty());
@@ -395,14 +340,13 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     QVERIFY(tool.port.PortOpen());
     QCOMPARE(QFileInfo::exists(configPath), userFolderWritable);
     if (userFolderWritable)
-        QCOMPARE(contentOf(configPath),
-                 " 2 \r\n\"" + QFile::encodeName(QDir::homePath()) + "\"\r\n");
+        QCOMPARE(readFile(configPath), settingsFile(2, QDir::homePath()));
 
     tool.dialog.initDir = QStringLiteral("/data/runs");
-    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
     if (userFolderWritable) {
-        QCOMPARE(contentOf(configPath), QByteArray(" 2 \r\n\"/data/runs\"\r\n"));
+        QCOMPARE(readFile(configPath), settingsFile(2, QStringLiteral("/data/runs")));
         QVERIFY(tool.window.boxes.isEmpty());
         QCOMPARE(tool.window.endedWith, QList<int>{0});
         return;
@@ -418,55 +362,36 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
 
 void TestConfigFile::exitWritesTheSettings()
 {
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
-    QVERIFY(writeFile(configPath, " 3 \r\n\"/a much longer folder than the new one\"\r\n"));
-
-    Tool tool(program.path());
-    tool.main.ConfigPath = configPath;
+    FakeTool tool;
+    QVERIFY(writeFile(tool.configPath(), " 3 \r\n\"/a much longer folder than the new one\"\r\n"));
     tool.main.PortNumber = 12;
-    tool.main.DataSaved = 1;
     tool.dialog.initDir = kNonAscii;
-    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
-    QCOMPARE(contentOf(configPath), QByteArray(" 12 \r\n\"" + kNonAsciiUtf8 + "\"\r\n"));
+    QCOMPARE(tool.config(), QByteArray(" 12 \r\n\"" + kNonAsciiUtf8 + "\"\r\n"));
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
 void TestConfigFile::failedWriteAtExitKeepsTheEarlierSettings()
 {
-    QTemporaryDir program;
-    QVERIFY(program.isValid());
-    const QString configPath = QDir(program.path()).filePath(kConfigFileName);
+    FakeTool tool;
     const QByteArray earlier(" 3 \r\n\"/data/runs\"\r\n");
-    QVERIFY(writeFile(configPath, earlier));
-
-    Tool tool(program.path());
-    tool.main.ConfigPath = configPath;
+    QVERIFY(writeFile(tool.configPath(), earlier));
     tool.main.PortNumber = 12;
-    tool.main.DataSaved = 1;
     tool.dialog.initDir = QStringLiteral("/data/other");
+    {
+        const FileSizeLimit noRoom(0);
+        QVERIFY(noRoom.active());
+        tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+    }
 
-    // No file may grow, as on a full disk; root is held to it too. The signal that would end
-    // the process at the limit is ignored, so the write just fails.
-    rlimit before{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit noRoom{0, before.rlim_max};
-    const bool limited = setrlimit(RLIMIT_FSIZE, &noRoom) == 0;
-    tool.runAsTheWindowDoes(&Main::ExitButton_Click);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, signalBefore);
-    QVERIFY(limited);
-
-    QCOMPARE(contentOf(configPath), earlier);
-    QCOMPARE(entriesOf(program.path()), QStringList{kConfigFileName});
+    QCOMPARE(tool.config(), earlier);
+    QCOMPARE(entriesOf(tool.folder.path()), QStringList{QStringLiteral("uploader.cfg")});
     QCOMPARE(tool.window.boxes.size(), 1);
     const FakeWindow::Box &box = tool.window.boxes[0];
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);
-    QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
+    QVERIFY2(box.text.contains(tool.configPath()), qPrintable(box.text));
     QVERIFY2(box.text.contains(QStringLiteral("File too large")), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
 }

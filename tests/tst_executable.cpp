@@ -1,4 +1,6 @@
-#include "support/PseudoTerminal.h"
+#include "support/Files.h"
+#include "support/Instrument.h"
+#include "support/Uploads.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 // The real program, run from a folder of its own on a virtual X display and driven through the
@@ -38,30 +41,9 @@ const QPoint kExitButton(340 + 73 / 2, 320 + 29 / 2);
 constexpr int kDeadlineMs = 30000;
 constexpr int kCommandMs = 10000;
 
-// The instrument's frame around a payload: start byte, payload, the five-digit sum of the start
-// byte and the payload modulo 65536, end byte.
-QByteArray frame(const QByteArray &payload)
-{
-    unsigned sum = 2;
-    for (const char byte : payload)
-        sum += static_cast<unsigned char>(byte);
-    return '\x02' + payload + QByteArray::number(sum % 65536).rightJustified(5, '0') + '\x04';
-}
-
 const QByteArray kPayload = "Depth,Temp,Note\r12.5,4.01,start\r13.0,3.98,\r";
 // Tabs for commas, CR LF for each CR, and one more line end after the upload.
 const QByteArray kSavedFile = "Depth\tTemp\tNote\r\n12.5\t4.01\tstart\r\n13.0\t3.98\t\r\n\r\n";
-
-QByteArray settings(int port, const QString &folder)
-{
-    return ' ' + QByteArray::number(port) + " \r\n\"" + QFile::encodeName(folder) + "\"\r\n";
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 } // namespace
 
@@ -91,7 +73,7 @@ private:
     void verifyEndedWithStatusZero();
     // The instrument sends one upload; returns once the upload has been decoded, proven by
     // Save opening the file dialog, whose window id it returns (empty on failure).
-    QString sendUploadAndOpenSaveDialog(PseudoTerminal &instrument, const QString &mainWindow);
+    QString sendUploadAndOpenSaveDialog(Instrument &instrument, const QString &mainWindow);
     // Types a path into the file dialog's name field and accepts it.
     void saveAs(const QString &dialog, const QString &path);
 
@@ -262,10 +244,10 @@ bool TestExecutable::keys(const QString &window, const QStringList &keys)
     return xdotool({"windowfocus", "--sync", window}) && xdotool(QStringList{"key"} + keys);
 }
 
-QString TestExecutable::sendUploadAndOpenSaveDialog(PseudoTerminal &instrument,
+QString TestExecutable::sendUploadAndOpenSaveDialog(Instrument &instrument,
                                                     const QString &mainWindow)
 {
-    if (!instrument.write(frame(kPayload)))
+    if (!instrument.write(instrumentFrame(kPayload, false)))
         return {};
     const QDeadlineTimer deadline(kDeadlineMs);
     while (!instrument.delivered() && !deadline.hasExpired())
@@ -299,7 +281,7 @@ void TestExecutable::saveAs(const QString &dialog, const QString &path)
 void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
 {
     // COM 3 is the third USB serial device, and the only port there is.
-    PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB2"));
     startProgram();
     const QString mainWindow = waitForWindow(kMainWindow);
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
@@ -314,53 +296,72 @@ void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
     verifyEndedWithStatusZero();
     QVERIFY(findWindow(kMessageBox).isEmpty());
 
-    QCOMPARE(contents(saved), kSavedFile);
-    QCOMPARE(contents(configPath()), settings(3, m_saves->path()));
+    QCOMPARE(readFile(saved), kSavedFile);
+    QCOMPARE(readFile(configPath()), settingsFile(3, m_saves->path()));
 }
 
 void TestExecutable::exitAsksAboutAnUnsavedUpload_data()
 {
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<bool>("saves");
+    // How the end is asked for: the Exit button, or a signal (kill, a closed terminal, Ctrl+C).
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("upload");
+    // What the user does: "y" and "n" answer the question, "cancel" and "save" the file dialog.
+    QTest::addColumn<QStringList>("steps");
 
-    QTest::newRow("no") << "n" << false;
-    QTest::newRow("yes") << "y" << true;
+    QTest::newRow("Exit, no") << 0 << true << QStringList{"n"};
+    QTest::newRow("Exit, yes") << 0 << true << QStringList{"y", "save"};
+    // Only No gives the upload up: a save that did not complete asks again.
+    QTest::newRow("Exit, yes, cancel, yes") << 0 << true << QStringList{"y", "cancel", "y", "save"};
+    QTest::newRow("SIGTERM, yes, cancel, no") << SIGTERM << true << QStringList{"y", "cancel", "n"};
+    QTest::newRow("SIGHUP, yes") << SIGHUP << true << QStringList{"y", "save"};
+    QTest::newRow("SIGINT, nothing unsaved") << SIGINT << false << QStringList{};
 }
 
 void TestExecutable::exitAsksAboutAnUnsavedUpload()
 {
-    QFETCH(QString, answer);
-    QFETCH(bool, saves);
+    QFETCH(int, signal);
+    QFETCH(bool, upload);
+    QFETCH(QStringList, steps);
 
-    PseudoTerminal instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
     startProgram();
     const QString mainWindow = waitForWindow(kMainWindow);
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
 
-    // The dialog proves the upload decoded; cancelling it leaves the upload unsaved.
-    const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
-    QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
-    QVERIFY(keys(dialog, {"Escape"}));
-    QVERIFY(waitForNoWindow(kFileDialog));
+    if (upload) {
+        // The dialog proves the upload decoded; cancelling it leaves the upload unsaved.
+        const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
+        QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
+        QVERIFY(keys(dialog, {"Escape"}));
+        QVERIFY(waitForNoWindow(kFileDialog));
+    }
 
-    QVERIFY(click(mainWindow, kExitButton));
-    const QString question = waitForWindow(kMessageBox);
-    QVERIFY2(!question.isEmpty(), "Exit did not ask about the unsaved upload");
-    // The buttons' mnemonics: "&Yes", "&No".
-    QVERIFY(keys(question, {answer}));
+    if (signal == 0)
+        QVERIFY(click(mainWindow, kExitButton));
+    else
+        QCOMPARE(::kill(pid_t(m_tool->processId()), signal), 0);
 
     const QString saved = m_saves->filePath(QStringLiteral("asked.xls"));
-    if (saves) {
-        const QString saveDialog = waitForWindow(kFileDialog);
-        QVERIFY2(!saveDialog.isEmpty(), "Yes did not open the file dialog");
-        saveAs(saveDialog, saved);
+    for (const QString &step : steps) {
+        const bool answer = step == u"y" || step == u"n";
+        const QString window = waitForWindow(answer ? kMessageBox : kFileDialog);
+        QVERIFY2(!window.isEmpty(),
+                 qPrintable(QStringLiteral("nothing waited for \"%1\"").arg(step)));
+        if (answer)
+            QVERIFY(keys(window, {step})); // the buttons' mnemonics: "&Yes", "&No"
+        else if (step == u"cancel")
+            QVERIFY(keys(window, {"Escape"}));
+        else
+            saveAs(window, saved);
+        QVERIFY(waitForNoWindow(answer ? kMessageBox : kFileDialog));
     }
     verifyEndedWithStatusZero();
 
+    const bool saves = steps.contains(QStringLiteral("save"));
     QCOMPARE(QFileInfo::exists(saved), saves);
     if (saves)
-        QCOMPARE(contents(saved), kSavedFile);
-    QCOMPARE(contents(configPath()), settings(1, saves ? m_saves->path() : m_program->path()));
+        QCOMPARE(readFile(saved), kSavedFile);
+    QCOMPARE(readFile(configPath()), settingsFile(1, saves ? m_saves->path() : m_program->path()));
 }
 
 void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow_data()
@@ -380,13 +381,11 @@ void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
     QFETCH(QString, device);
     QFETCH(QByteArray, remembered);
 
-    std::unique_ptr<PseudoTerminal> instrument;
+    std::unique_ptr<Instrument> instrument;
     if (!device.isEmpty())
-        instrument = std::make_unique<PseudoTerminal>(m_devices->path(), device);
+        instrument = std::make_unique<Instrument>(m_devices->path(), device);
     if (!remembered.isEmpty()) {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(remembered);
+        QVERIFY(writeFile(configPath(), remembered));
     }
 
     startProgram();
@@ -403,8 +402,8 @@ void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
     }
     verifyEndedWithStatusZero();
     // Cancel writes nothing more: the file stays as start-up found or first wrote it.
-    QCOMPARE(contents(configPath()),
-             remembered.isEmpty() ? settings(0, m_program->path()) : remembered);
+    QCOMPARE(readFile(configPath()),
+             remembered.isEmpty() ? settingsFile(0, m_program->path()) : remembered);
 }
 
 void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile_data()
@@ -427,9 +426,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
 
     const QString folder = remembered ? m_saves->path() : m_program->path();
     if (remembered) {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(settings(port, folder));
+        QVERIFY(writeFile(configPath(), settingsFile(port, folder)));
     }
 
     startProgram();
@@ -437,7 +434,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     QVERIFY2(!prompt.isEmpty(), "the cable prompt did not appear");
 
     // Retry is the button that has the focus.
-    PseudoTerminal instrument(m_devices->path(), device);
+    Instrument instrument(m_devices->path(), device);
     QVERIFY(keys(prompt, {"Return"}));
     // Either the window comes, or a new prompt asks again.
     QString mainWindow;
@@ -456,7 +453,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     // Nothing was received, so Exit asks nothing.
     QVERIFY(click(mainWindow, kExitButton));
     verifyEndedWithStatusZero();
-    QCOMPARE(contents(configPath()), settings(port, folder));
+    QCOMPARE(readFile(configPath()), settingsFile(port, folder));
 }
 
 void TestExecutable::answersHelpAndVersionWithoutADisplay_data()

@@ -1,71 +1,26 @@
-#include "app/MainWindow.h"
-#include "app/PlatformError.h"
 #include "storage/ConfigFile.h"
 #include "support/BoxResponder.h"
 #include "support/FakeTool.h"
-#include "support/PseudoTerminal.h"
-#include "support/Uploads.h"
+#include "support/Instrument.h"
+#include "support/TestWindow.h"
 #include "support/WindowPump.h"
 
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
 #include <thread>
 
 namespace {
-
-const QString kConfigFileName = QStringLiteral("uploader.cfg");
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("(missing)");
-    return file.readAll();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-// The real window with its settings in a folder of the test's choosing, so that no two tests
-// running side by side share one "uploader.cfg", and a folder that takes no files can be given.
-class WindowInFolder : public MainWindow
-{
-public:
-    WindowInFolder(const QString &folder, ProcessEnd endProcess)
-        : MainWindow(std::move(endProcess)), m_folder(folder)
-    {}
-
-    // Runs just before each message box shows, as whatever the user does meanwhile.
-    std::function<void()> beforeBox;
-
-    QString programFolder() const override { return m_folder; }
-    Answer messageBox(const QString &text, Buttons buttons, Icon icon) override
-    {
-        if (beforeBox)
-            beforeBox();
-        return MainWindow::messageBox(text, buttons, icon);
-    }
-
-private:
-    QString m_folder;
-};
 
 // An instrument that pours bytes into its line from a thread of its own, as fast as the tool
 // takes them: while they flow, the tool's loop never finds the line quiet.
@@ -87,21 +42,16 @@ public:
         finish();
         m_done = false;
         m_writer = std::thread([this, bytes = std::move(bytes)] {
-            const int instrument = m_line.instrumentSide();
-            qsizetype sent = 0;
-            while (sent < bytes.size() && !m_stop) {
-                pollfd room{instrument, POLLOUT, 0};
-                if (::poll(&room, 1, 100) <= 0)
-                    continue;
-                const ssize_t written =
-                    ::write(instrument, bytes.constData() + sent,
-                            size_t(std::min<qsizetype>(bytes.size() - sent, 4096)));
-                if (written > 0) {
-                    sent += written;
-                    m_sent += written;
-                } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+            QByteArrayView rest(bytes);
+            while (!rest.isEmpty() && !m_stop) {
+                const qsizetype sent =
+                    m_line.sendSome(rest.first(std::min<qsizetype>(rest.size(), 4096)));
+                if (sent < 0)
                     break;
-                }
+                if (sent == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                rest = rest.sliced(sent);
+                m_sent += sent;
             }
             m_done = true;
         });
@@ -111,7 +61,7 @@ public:
     qint64 sent() const { return m_sent; }
     bool done() const { return m_done; }
     // True once the port side holds nothing unread.
-    bool delivered() const { return m_line.delivered(); }
+    bool delivered() { return m_line.delivered(); }
 
 private:
     void finish()
@@ -120,21 +70,11 @@ private:
             m_writer.join();
     }
 
-    PseudoTerminal m_line;
+    Instrument m_line;
     std::thread m_writer;
     std::atomic<qint64> m_sent{0};
     std::atomic<bool> m_done{true};
     std::atomic<bool> m_stop{false};
-};
-
-// The tool on fake ports 0, 2 and 5 and a fake dialog, its settings in a temporary folder.
-struct Tool : FakeTool
-{
-    Tool()
-    {
-        window.onComboClick = [this] { main.ComComboBox_Click(); };
-        port.present = {0, 2, 5};
-    }
 };
 
 } // namespace
@@ -162,49 +102,38 @@ private slots:
     void damagedSettingsFileLetsStartUpGoOn();
 
 private:
-    void makeWindow(const QString &programFolder);
-    // The window after start-up, with its boxes answered and its process end recorded.
+    // The window after start-up, with its boxes answered and its process end recorded; its
+    // program folder a temporary one unless a row made the window first.
     void startTool();
-    // Dispatches and polls as the receive loop does, until the condition holds.
 
     std::unique_ptr<QTemporaryDir> m_devices;
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_files;
     std::unique_ptr<BoxResponder> m_responder;
-    std::unique_ptr<WindowInFolder> m_window;
-    QList<int> m_endedWith;
+    std::unique_ptr<TestWindow> m_window;
 };
 
 void TestFaults::init()
 {
     m_devices = std::make_unique<QTemporaryDir>();
-    m_program = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_devices->isValid() && m_program->isValid());
+    m_files = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_devices->isValid() && m_files->isValid());
     qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
     m_responder = std::make_unique<BoxResponder>();
-    m_endedWith.clear();
 }
 
 void TestFaults::cleanup()
 {
     m_window.reset();
     m_responder.reset();
-    m_program.reset();
+    m_files.reset();
     m_devices.reset();
-}
-
-void TestFaults::makeWindow(const QString &programFolder)
-{
-    m_window = std::make_unique<WindowInFolder>(programFolder,
-                                                [this](int status) { m_endedWith << status; });
 }
 
 void TestFaults::startTool()
 {
     if (!m_window)
-        makeWindow(m_program->path());
-    m_window->load();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window = std::make_unique<TestWindow>();
+    QVERIFY(m_window->start());
 }
 
 void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore_data()
@@ -231,7 +160,7 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
     QFETCH(QByteArray, upload);
     QFETCH(bool, cutOff);
 
-    auto device = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB0"));
+    auto device = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QtSerialPortService &port = m_window->serialPort();
     Main &main = m_window->main();
@@ -260,7 +189,7 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
 
     // Plugged back in: the port reopens by itself, the upload received before is still there to
     // save, and the instrument's next upload, sent whole, decodes.
-    device = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB0"));
+    device = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB0"));
     pumpUntil(*m_window, [&] { return port.PortOpen(); });
     QCOMPARE(main.UploadData, upload);
     QCOMPARE(save->isEnabled(), !upload.isEmpty());
@@ -270,7 +199,7 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
     QVERIFY(save->isEnabled());
     QCOMPARE(main.DataSaved, qint16(0));
     QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_endedWith.isEmpty());
+    QVERIFY(m_window->endedWith.isEmpty());
 }
 
 void TestFaults::portHeldByAnotherProgramAtStartUp_data()
@@ -286,16 +215,16 @@ void TestFaults::portHeldByAnotherProgramAtStartUp()
     QFETCH(bool, retry);
 
     // COM 1 was the port last used; COM 3 is free but is not the one the user chose.
-    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    const QString configPath = QDir(m_program->path()).filePath(kConfigFileName);
-    const QByteArray settings = " 1 \r\n\"" + QFile::encodeName(m_program->path()) + "\"\r\n";
+    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    m_window = std::make_unique<TestWindow>();
+    const QString configPath = m_window->configPath();
+    const QByteArray settings = settingsFile(1, m_window->programFolder());
     QVERIFY(writeFile(configPath, settings));
     QtSerialPortService otherProgram;
     otherProgram.setCommPort(1);
     otherProgram.setPortOpen(true);
 
-    makeWindow(m_program->path());
     QStringList entriesAtTheBox;
     m_window->beforeBox = [&] {
         auto *combo = m_window->findChild<QComboBox *>(QStringLiteral("ComComboBox"));
@@ -311,21 +240,23 @@ void TestFaults::portHeldByAnotherProgramAtStartUp()
     QCOMPARE(m_responder->boxes.size(), 1);
     const BoxResponder::Box box = m_responder->boxes[0];
     QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
-    QCOMPARE(box.text, kCable);
+    QCOMPARE(box.text, kCable + QStringLiteral("\nCOM 1 (%1) is held by another program; close "
+                                               "that program.")
+                                    .arg(com1.linkPath()));
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
     // The held port is not offered, and the tool does not quietly take another one instead.
     QCOMPARE(entriesAtTheBox, QStringList{QStringLiteral("COM 3")});
-    QCOMPARE(contentOf(configPath), settings);
+    QCOMPARE(readFile(configPath), settings);
 
     QtSerialPortService &port = m_window->serialPort();
     if (!retry) {
-        QCOMPARE(m_endedWith, QList<int>{0});
+        QCOMPARE(m_window->endedWith, QList<int>{0});
         QVERIFY(!port.PortOpen());
         QVERIFY(otherProgram.PortOpen());
         return;
     }
-    QVERIFY(m_endedWith.isEmpty());
+    QVERIFY(m_window->endedWith.isEmpty());
     QVERIFY(port.PortOpen());
     QCOMPARE(port.CommPort(), qint16(1));
     QCOMPARE(m_window->comPortText(), QStringLiteral("COM 1"));
@@ -427,7 +358,7 @@ void TestFaults::lineNoiseLeavesTheToolResponsive()
     // Exit asked about the unsaved upload (answered No) and ended the tool normally.
     QCOMPARE(m_responder->boxes.size(), 1);
     QCOMPARE(m_responder->boxes[0].text, kQuestion);
-    QCOMPARE(m_endedWith, QList<int>{0});
+    QCOMPARE(m_window->endedWith, QList<int>{0});
 }
 
 void TestFaults::programFolderTakingNoFilesIsReportedAtExit_data()
@@ -444,24 +375,22 @@ void TestFaults::programFolderTakingNoFilesIsReportedAtExit()
 {
     QFETCH(QString, program);
 
-    const QString file = QDir(m_program->path()).filePath(QStringLiteral("file.txt"));
+    const QString file = QDir(m_files->path()).filePath(QStringLiteral("file.txt"));
     QVERIFY(writeFile(file, "x"));
     program.replace(QStringLiteral("<file>"), file);
     // The settings go to the user's configuration folder then, and it takes no file either.
-    const QByteArray configHomeBefore = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(file + QStringLiteral("/config")));
-    const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHomeBefore); });
+    const UserConfigFolder userConfigFolder(file + QStringLiteral("/config"));
     const QString configPath = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                               QLatin1Char('/') + kConfigFileName;
+                               QStringLiteral("/uploader.cfg");
     const QString reason = QStringLiteral("Not a directory");
 
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
-    makeWindow(program);
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    m_window = std::make_unique<TestWindow>(program);
     startTool();
 
     // Start-up goes on without a word.
     QVERIFY(m_responder->boxes.isEmpty());
-    QVERIFY(m_endedWith.isEmpty());
+    QVERIFY(m_window->endedWith.isEmpty());
     QVERIFY(m_window->serialPort().PortOpen());
     QVERIFY(!QFileInfo::exists(configPath));
     QVERIFY(device.write(kAbc));
@@ -480,8 +409,8 @@ void TestFaults::programFolderTakingNoFilesIsReportedAtExit()
     QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     // The reason follows the file's name on a line of its own.
     QVERIFY2(!box.text.section(QLatin1Char('\n'), 1).trimmed().isEmpty(), qPrintable(box.text));
-    QCOMPARE(m_endedWith, QList<int>{1});
-    QCOMPARE(contentOf(file), QByteArray("x"));
+    QCOMPARE(m_window->endedWith, QList<int>{1});
+    QCOMPARE(readFile(file), QByteArray("x"));
 }
 
 void TestFaults::failedSaveKeepsTheUploadOfferedAtExit_data()
@@ -501,8 +430,7 @@ void TestFaults::failedSaveKeepsTheUploadOfferedAtExit()
     QFETCH(QString, name);
     QFETCH(QString, reason);
 
-    Tool tool;
-    QVERIFY(tool.folder.isValid());
+    FakeTool tool(FakeTool::Unstarted, {0, 2, 5});
     name.replace(QStringLiteral("<folder>"), tool.folder.path());
     const QString earlier = tool.folder.filePath(QStringLiteral("run1.xls"));
     tool.main.Form_Load();
@@ -513,7 +441,7 @@ void TestFaults::failedSaveKeepsTheUploadOfferedAtExit()
     tool.main.pollPort();
     tool.dialog.choices = {earlier};
     tool.main.SaveButton_Click();
-    QCOMPARE(contentOf(earlier), kTableText + "\r\n");
+    QCOMPARE(readFile(earlier), kTableText + "\r\n");
     tool.port.reads << kAbc;
     tool.main.pollPort();
     QCOMPARE(tool.main.DataSaved, qint16(0));
@@ -528,19 +456,19 @@ void TestFaults::failedSaveKeepsTheUploadOfferedAtExit()
     QCOMPARE(tool.main.DataSaved, qint16(0));
     QVERIFY(tool.window.save);
     QCOMPARE(tool.main.UploadData, QByteArray("abc"));
-    QCOMPARE(contentOf(earlier), kTableText + "\r\n");
+    QCOMPARE(readFile(earlier), kTableText + "\r\n");
     QCOMPARE(tool.dialog.initDir, tool.folder.path());
 
     // Exit offers the upload again, and it can still be saved elsewhere.
     const QString elsewhere = tool.folder.filePath(QStringLiteral("run2.xls"));
     tool.window.answers = {WindowOperations::Answer::Yes};
     tool.dialog.choices = {elsewhere};
-    tool.runAsTheWindowDoes([&tool] { tool.main.ExitButton_Click(); });
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
     QCOMPARE(tool.window.boxes.size(), 2);
     QCOMPARE(tool.window.boxes[1].text, kQuestion);
-    QCOMPARE(contentOf(elsewhere), QByteArray("abc\r\n"));
-    QCOMPARE(contentOf(earlier), kTableText + "\r\n");
+    QCOMPARE(readFile(elsewhere), QByteArray("abc\r\n"));
+    QCOMPARE(readFile(earlier), kTableText + "\r\n");
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
@@ -581,12 +509,11 @@ void TestFaults::damagedSettingsFileLetsStartUpGoOn()
     QFETCH(std::optional<qint16>, port);
     QFETCH(std::optional<bool>, kept);
 
-    Tool tool;
-    QVERIFY(tool.folder.isValid());
+    FakeTool tool(FakeTool::Unstarted, {0, 2, 5});
     QVERIFY(writeFile(tool.configPath(), content));
-    tool.runAsTheWindowDoes([&tool] { tool.main.Form_Load(); });
+    tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
-    const QByteArray after = contentOf(tool.configPath());
+    const QByteArray after = readFile(tool.configPath());
     const QByteArray rewritten = configFileBytes(tool.main.PortNumber, tool.dialog.initDir);
     QVERIFY(after == content || after == rewritten);
     if (kept)
@@ -596,16 +523,18 @@ void TestFaults::damagedSettingsFileLetsStartUpGoOn()
     // Start-up ends with the port open, or with the cable prompt for a port that is not there.
     const bool present = tool.port.present.contains(tool.main.PortNumber);
     QCOMPARE(tool.port.PortOpen(), present);
-    QCOMPARE(tool.window.boxTexts(), present ? QStringList{} : QStringList{kCable});
+    QCOMPARE(tool.window.boxes.size(), present ? 0 : 1);
+    if (!present)
+        QVERIFY(tool.window.boxes[0].text.startsWith(kCable + QLatin1Char('\n')));
     QCOMPARE(tool.window.endedWith, present ? QList<int>{} : QList<int>{0});
     if (!present)
         return;
 
     // Exit writes what start-up took, in a form that reads back the same.
-    tool.runAsTheWindowDoes([&tool] { tool.main.ExitButton_Click(); });
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
     QCOMPARE(tool.window.endedWith, QList<int>{0});
     QVERIFY(tool.window.boxes.isEmpty());
-    QCOMPARE(contentOf(tool.configPath()), rewritten);
+    QCOMPARE(readFile(tool.configPath()), rewritten);
 }
 
 QTEST_MAIN(TestFaults)

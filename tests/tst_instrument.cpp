@@ -1,4 +1,5 @@
 #include "serial/QtSerialPortService.h"
+#include "support/Uploads.h"
 #include "tools/InstrumentFrame.h"
 #include "tools/InstrumentOptions.h"
 #include "tools/LinkDescription.h"
@@ -21,12 +22,6 @@ const QString kInstrument = QStringLiteral(INSTRUMENT_PATH);
 // COM 3 is the third USB serial device.
 constexpr qint16 kPort = 3;
 const QString kDevice = QStringLiteral("ttyUSB2");
-
-// What the tool makes of a payload: commas become tabs, each CR gets an LF.
-QByteArray decodedText(const QByteArray &payload)
-{
-    return QByteArray(payload).replace(',', '\t').replace("\r", "\r\n");
-}
 
 DecodedFrame decode(const QByteArray &bytes)
 {
@@ -161,7 +156,7 @@ void TestInstrument::everyFrameDecodes()
     const QByteArray frame = instrumentFrame(payload, false);
     const DecodedFrame decoded = decode("noise" + frame + "\r\n");
     QCOMPARE(decoded.outcome, FrameOutcome::Decoded);
-    QCOMPARE(decoded.text, decodedText(payload));
+    QCOMPARE(decoded.text, plainlyDecoded(payload));
     QCOMPARE(decoded.frameEnd, qsizetype(5 + frame.size()));
 }
 

@@ -1,6 +1,7 @@
-#include "app/MainWindow.h"
 #include "support/BoxResponder.h"
-#include "support/PseudoTerminal.h"
+#include "support/Files.h"
+#include "support/Instrument.h"
+#include "support/TestWindow.h"
 #include "support/Uploads.h"
 #include "support/WindowPump.h"
 
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include <csignal>
 #include <memory>
 
 class TestMainWindow : public QObject
@@ -31,6 +33,8 @@ private slots:
     void statusBoxRefusesTyping();
     void progressLineWrapsLikeOneLine();
     void noKeyPressesAButton();
+    void keysPressTheFocusedButton_data();
+    void keysPressTheFocusedButton();
     void loadListsThePortsAndOpensTheFirst();
     void receivesLiveUploads_data();
     void receivesLiveUploads();
@@ -38,50 +42,40 @@ private slots:
     void pickingAnotherPortMovesTheOpenPort();
     void refusedChoiceAndPulledCableAreWaitedOut();
     void exitWritesTheSettingsAndEnds();
+    void terminationSignalClosesTheWindow_data();
+    void terminationSignalClosesTheWindow();
 
 private:
     // The window after start-up, with its boxes answered and its process end recorded.
     void startTool();
     // Dispatches and polls as the receive loop does, until the port has delivered everything.
-    void pumpUntilDelivered(const PseudoTerminal &device);
-    QString configPath() const;
+    void pumpUntilDelivered(Instrument &device);
 
     std::unique_ptr<QTemporaryDir> m_devices;
     std::unique_ptr<BoxResponder> m_responder;
-    std::unique_ptr<MainWindow> m_window;
-    QList<int> m_endedWith;
+    std::unique_ptr<TestWindow> m_window;
 };
 
 void TestMainWindow::init()
 {
     m_devices = std::make_unique<QTemporaryDir>();
     qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
-    QFile::remove(configPath());
     m_responder = std::make_unique<BoxResponder>();
-    m_endedWith.clear();
-    m_window = std::make_unique<MainWindow>([this](int status) { m_endedWith << status; });
+    m_window = std::make_unique<TestWindow>();
 }
 
 void TestMainWindow::cleanup()
 {
     m_window.reset();
     m_responder.reset();
-    QFile::remove(configPath());
-}
-
-QString TestMainWindow::configPath() const
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/uploader.cfg");
 }
 
 void TestMainWindow::startTool()
 {
-    m_window->load();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(m_window->start());
 }
 
-void TestMainWindow::pumpUntilDelivered(const PseudoTerminal &device)
+void TestMainWindow::pumpUntilDelivered(Instrument &device)
 {
     SerialPortService &port = m_window->serialPort();
     pumpUntil(*m_window, [&] { return device.delivered() && port.InBufferCount() == 0; });
@@ -130,7 +124,7 @@ void TestMainWindow::controlsStandWhereDesigned()
 
 void TestMainWindow::focusMovesInTabOrder()
 {
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QCOMPARE(QApplication::focusWidget(), m_window->findChild<QWidget *>("ComComboBox"));
 
@@ -203,8 +197,8 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
 
 void TestMainWindow::noKeyPressesAButton()
 {
-    PseudoTerminal com1(m_devices->path(), QStringLiteral("ttyUSB0"));
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
     startTool();
     QList<std::shared_ptr<QSignalSpy>> spies;
     for (const char *name : {"ClearButton", "SaveButton", "ExitButton"})
@@ -225,11 +219,33 @@ void TestMainWindow::noKeyPressesAButton()
         QCOMPARE(spy->count(), 0);
 }
 
+void TestMainWindow::keysPressTheFocusedButton_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+
+    QTest::newRow("Space") << Qt::Key_Space;
+    QTest::newRow("Return") << Qt::Key_Return;
+    QTest::newRow("Enter") << Qt::Key_Enter;
+}
+
+void TestMainWindow::keysPressTheFocusedButton()
+{
+    QFETCH(Qt::Key, key);
+
+    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    auto *clear = m_window->findChild<QPushButton *>("ClearButton");
+    QSignalSpy clicked(clear, &QPushButton::clicked);
+    clear->setFocus();
+    QTest::keyClick(clear, key);
+    QCOMPARE(clicked.count(), 1);
+}
+
 void TestMainWindow::loadListsThePortsAndOpensTheFirst()
 {
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    PseudoTerminal com12(m_devices->path(), QStringLiteral("ttyACM3"));
-    PseudoTerminal held(m_devices->path(), QStringLiteral("ttyUSB4"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    Instrument held(m_devices->path(), QStringLiteral("ttyUSB4"));
     QtSerialPortService otherProgram;
     otherProgram.setCommPort(5);
     otherProgram.setPortOpen(true);
@@ -267,7 +283,7 @@ void TestMainWindow::receivesLiveUploads()
     QFETCH(QList<QByteArray>, writes);
     QFETCH(QStringList, statuses);
 
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QStringList seen;
     for (const QByteArray &bytes : writes) {
@@ -282,7 +298,7 @@ void TestMainWindow::receivesLiveUploads()
 
 void TestMainWindow::checksumErrorShowsItsMessage()
 {
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
     startTool();
     QVERIFY(device.write(frame("abc", "00297")));
     pumpUntil(*m_window, [this] { return !m_responder->boxes.isEmpty(); });
@@ -297,8 +313,8 @@ void TestMainWindow::checksumErrorShowsItsMessage()
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
 {
-    PseudoTerminal com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    PseudoTerminal com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com12(m_devices->path(), QStringLiteral("ttyACM3"));
     startTool();
     auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
     combo->setFocus();
@@ -318,8 +334,8 @@ void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
 
 void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
 {
-    auto com3 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyUSB2"));
-    auto com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    auto com3 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB2"));
+    auto com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
     startTool();
 
     // COM 12 goes away before the user picks it: the tool says so and keeps running.
@@ -334,7 +350,7 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
     QVERIFY(!m_window->serialPort().PortOpen());
 
     // Plugged in again, it is reopened within about a second, without a word.
-    com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
     QTRY_VERIFY_WITH_TIMEOUT(m_window->serialPort().PortOpen(), 5000);
     QCOMPARE(m_responder->boxes.size(), 1);
 
@@ -348,7 +364,7 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
     QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("cut off")));
     QVERIFY(!m_window->serialPort().PortOpen());
 
-    com12 = std::make_unique<PseudoTerminal>(m_devices->path(), QStringLiteral("ttyACM3"));
+    com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
     pumpUntil(*m_window, [this] { return m_window->serialPort().PortOpen(); });
     QVERIFY(com12->write(kTable));
     pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
@@ -358,17 +374,35 @@ void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
 
 void TestMainWindow::exitWritesTheSettingsAndEnds()
 {
-    PseudoTerminal device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB1"));
     startTool();
     QTest::mouseClick(m_window->findChild<QPushButton *>("ExitButton"), Qt::LeftButton);
 
     QVERIFY(m_responder->boxes.isEmpty());
-    QCOMPARE(m_endedWith, QList<int>{0});
+    QCOMPARE(m_window->endedWith, QList<int>{0});
     QVERIFY(!m_window->serialPort().PortOpen());
-    QFile config(configPath());
-    QVERIFY(config.open(QIODevice::ReadOnly));
-    QCOMPARE(config.readAll(),
-             " 2 \r\n\"" + QFile::encodeName(QCoreApplication::applicationDirPath()) + "\"\r\n");
+    QCOMPARE(readFile(m_window->configPath()), settingsFile(2, m_window->programFolder()));
+}
+
+void TestMainWindow::terminationSignalClosesTheWindow_data()
+{
+    QTest::addColumn<int>("signal");
+
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void TestMainWindow::terminationSignalClosesTheWindow()
+{
+    QFETCH(int, signal);
+
+    Instrument device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    startTool();
+    QCOMPARE(std::raise(signal), 0);
+    // Nothing was unsaved: no question, and the process ended well.
+    QTRY_COMPARE(m_window->endedWith, QList<int>{0});
+    QVERIFY(m_responder->boxes.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,43 +1,6 @@
-#include "app/Main.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
-#include "support/Uploads.h"
+#include "support/FakeTool.h"
 
 #include <QTest>
-
-namespace {
-
-// The tool after start-up: marks set, upload reset, COM 3 open.
-struct Tool
-{
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
-    Tool()
-    {
-        main.FrameStart = "\x02";
-        main.FrameEnd = "\x04";
-        main.ClearButton_Click();
-        window.textHistory.clear();
-        port.present = {3};
-        port.setCommPort(3);
-        port.setPortOpen(true);
-    }
-
-    // Each read is found by one poll.
-    void receive(const QList<QByteArray> &reads)
-    {
-        for (const QByteArray &read : reads) {
-            port.reads << read;
-            main.pollPort();
-        }
-    }
-};
-
-} // namespace
 
 class TestReceiveLoop : public QObject
 {
@@ -60,6 +23,8 @@ private slots:
     void lostDeviceIsReportedOnceAndRetriedQuietly_data();
     void lostDeviceIsReportedOnceAndRetriedQuietly();
     void refusedPortChoiceKeepsTheToolRunning();
+    void portChoiceDropsOnlyAnUnfinishedFrame_data();
+    void portChoiceDropsOnlyAnUnfinishedFrame();
     void statusBoxDropsEveryTypedCharacter();
 };
 
@@ -85,7 +50,7 @@ void TestReceiveLoop::statusFollowsThePolls()
     QFETCH(QList<QByteArray>, reads);
     QFETCH(QStringList, statuses);
 
-    Tool tool;
+    FakeTool tool;
     tool.receive(reads);
     QCOMPARE(tool.window.textHistory, statuses);
     QVERIFY(tool.window.boxes.isEmpty());
@@ -93,7 +58,7 @@ void TestReceiveLoop::statusFollowsThePolls()
 
 void TestReceiveLoop::pollWithNothingWaitingChangesNothing()
 {
-    Tool tool;
+    FakeTool tool;
     tool.window.text = QStringLiteral("UPLOADING..");
     tool.main.pollPort();
     QCOMPARE(tool.window.text, QStringLiteral("UPLOADING.."));
@@ -103,7 +68,7 @@ void TestReceiveLoop::pollWithNothingWaitingChangesNothing()
 
 void TestReceiveLoop::dotsExtendAProgressLineAlreadyShown()
 {
-    Tool tool;
+    FakeTool tool;
     tool.window.text = QStringLiteral("UPLOADING..");
     tool.receive({"x"});
     QCOMPARE(tool.window.text, QStringLiteral("UPLOADING..."));
@@ -115,7 +80,7 @@ void TestReceiveLoop::dotsExtendAProgressLineAlreadyShown()
 
 void TestReceiveLoop::completedUploadEnablesSave()
 {
-    Tool tool;
+    FakeTool tool;
     QVERIFY(!tool.window.save);
     tool.receive({kTable});
     QCOMPARE(tool.main.UploadData, kTableText);
@@ -125,7 +90,7 @@ void TestReceiveLoop::completedUploadEnablesSave()
 
 void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kTable, "\x02"
                           "5,6\r0"});
     QCOMPARE(tool.main.UploadData, kTableText);
@@ -138,7 +103,7 @@ void TestReceiveLoop::charactersAfterACompletedUploadNeverReachTheSave()
 
 void TestReceiveLoop::aStartMarkInsideTheDecodedTextIsData()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({frame("a\x02"
                         "b",
                         "00199"),
@@ -151,7 +116,7 @@ void TestReceiveLoop::aStartMarkInsideTheDecodedTextIsData()
 
 void TestReceiveLoop::checksumErrorDiscardsOnlyWhatFollowedTheLastUpload()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kTable, frame("abc", "00297")});
     QCOMPARE(tool.window.boxes.size(), 1);
     QCOMPARE(tool.window.boxes[0].text, kChecksumError);
@@ -166,7 +131,7 @@ void TestReceiveLoop::checksumErrorDiscardsOnlyWhatFollowedTheLastUpload()
 
 void TestReceiveLoop::checksumErrorWithoutAnEarlierUploadDiscardsEverything()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({"noise" + frame("abc", "00295")});
     QCOMPARE(tool.window.boxTexts(), QStringList{kChecksumError});
     QVERIFY(tool.main.UploadData.isEmpty());
@@ -180,7 +145,7 @@ void TestReceiveLoop::checksumErrorWithoutAnEarlierUploadDiscardsEverything()
 
 void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kTable.left(6)});
     tool.main.ClearButton_Click();
     tool.receive({kTable.mid(6)});
@@ -194,7 +159,7 @@ void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
 
 void TestReceiveLoop::clearAfterAnUploadResetsEverything()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc, "\x02partial"});
     tool.main.ClearButton_Click();
     QCOMPARE(tool.main.DataSaved, qint16(1));
@@ -207,7 +172,7 @@ void TestReceiveLoop::clearAfterAnUploadResetsEverything()
 
 void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc + "\r\n" + kTable + "\r\n"});
     QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.window.text, kComplete);
@@ -216,7 +181,7 @@ void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
 
 void TestReceiveLoop::loopWaitsOnlyWhileNothingIsWaiting()
 {
-    Tool tool;
+    FakeTool tool;
     QVERIFY(tool.main.mayWaitForEvents());
     tool.port.reads << "x";
     QVERIFY(!tool.main.mayWaitForEvents());
@@ -233,8 +198,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly_data()
 
     QTest::newRow("pulled in the middle of an upload")
         << kTable.left(5) << QByteArray("abc") << true;
-    QTest::newRow("pulled right after an upload")
-        << kTable << kTableText << false;
+    QTest::newRow("pulled right after an upload") << kTable << kTableText << false;
     QTest::newRow("pulled during noise") << QByteArray("\r\n") << QByteArray("abc") << false;
 }
 
@@ -244,7 +208,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
     QFETCH(QByteArray, uploadAfterLoss);
     QFETCH(bool, cutOff);
 
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc});
     // The last read is what the port kept from the device before it went away.
     tool.port.reads << lastRead;
@@ -280,7 +244,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
 
 void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
 {
-    Tool tool;
+    FakeTool tool;
     tool.receive({kAbc, "\x02"
                         "1,"});
     tool.window.entries = QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 12")};
@@ -295,10 +259,7 @@ void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
     QCOMPARE(tool.port.CommPort(), qint16(12));
     QVERIFY(!tool.port.PortOpen());
     QCOMPARE(tool.main.UploadData, QByteArray("abc"));
-    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02"
-                                                        "1,"));
-    tool.main.pollPort();
-    QCOMPARE(tool.window.text, kUploading);
+    QVERIFY(tool.main.receivedCharacters().isEmpty());
 
     // Picking a port that opens ends the waiting.
     tool.window.comboText = QStringLiteral("COM 3");
@@ -308,9 +269,43 @@ void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
     QCOMPARE(tool.main.PortNumber, qint16(3));
 }
 
+void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame_data()
+{
+    QTest::addColumn<QList<QByteArray>>("onTheOldPort");
+    QTest::addColumn<QByteArray>("onTheNewPort");
+    QTest::addColumn<QByteArray>("upload");
+
+    const QByteArray begun("\x02"
+                           "1,2");
+    // The rest of the frame never comes; the new port's upload must not be joined to it.
+    QTest::newRow("frame begun") << QList<QByteArray>{begun} << kTable << kTableText;
+    QTest::newRow("decoded upload, then a frame begun")
+        << QList<QByteArray>{kAbc, begun} << kTable << kTableText;
+    QTest::newRow("decoded upload stays")
+        << QList<QByteArray>{kAbc, begun} << QByteArray() << QByteArray("abc");
+}
+
+void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame()
+{
+    QFETCH(QList<QByteArray>, onTheOldPort);
+    QFETCH(QByteArray, onTheNewPort);
+    QFETCH(QByteArray, upload);
+
+    FakeTool tool;
+    tool.port.present << 12;
+    tool.receive(onTheOldPort);
+    tool.window.comboText = QStringLiteral("COM 12");
+    tool.main.ComComboBox_Click();
+    tool.receive({onTheNewPort});
+
+    QCOMPARE(tool.main.UploadData, upload);
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+    QVERIFY(tool.window.boxes.isEmpty());
+}
+
 void TestReceiveLoop::statusBoxDropsEveryTypedCharacter()
 {
-    Tool tool;
+    FakeTool tool;
     for (qint16 key : {qint16('a'), qint16(' '), qint16(8), qint16(13), qint16(22)}) {
         qint16 code = key;
         tool.main.UploadTextBox_KeyPress(code);

@@ -1,70 +1,19 @@
-#include "app/Main.h"
 #include "storage/UploadFile.h"
-#include "support/FakeFileDialog.h"
-#include "support/FakeSerialPort.h"
-#include "support/FakeWindow.h"
+#include "support/FakeTool.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 
 namespace {
-
-const QByteArray kTable("1\t2\r\n3\t4\r\n");
-const QString kStartFolder = QStringLiteral("/start/folder");
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
 
 // A readable form for comparisons, so that a failure shows both values.
 QString shown(const std::optional<QString> &folder)
 {
     return folder ? QLatin1Char('"') + *folder + QLatin1Char('"') : QStringLiteral("(none)");
 }
-
-// The tool holding a decoded upload that is not saved yet, its dialog in kStartFolder.
-struct Tool
-{
-    FakeWindow window;
-    FakeSerialPort port;
-    FakeFileDialog dialog;
-    Main main{window, port, dialog};
-
-    explicit Tool(const QByteArray &upload = kTable)
-    {
-        dialog.initDir = kStartFolder;
-        main.UploadData = upload;
-        main.DataSaved = 0;
-    }
-
-    void saveAs(const QStringList &choices)
-    {
-        dialog.choices = choices;
-        main.SaveButton_Click();
-    }
-};
 
 // What stands in the way of a save, besides the name itself.
 enum class Obstacle
@@ -74,34 +23,6 @@ enum class Obstacle
     // Writes fail as on a full disk, root's too: no byte fits, or only the first few do.
     NoRoom,
     RoomForAFewBytes
-};
-
-// Holds the process to files of at most `bytes` while it lives. The signal that would end the
-// process at the limit is ignored, so the write just fails.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        m_signalBefore = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, m_before.rlim_max};
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_before);
-        std::signal(SIGXFSZ, m_signalBefore);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_before{};
-    void (*m_signalBefore)(int) = nullptr;
-    bool m_active = false;
 };
 
 } // namespace
@@ -132,14 +53,14 @@ void TestSaveUpload::dialogIsSetUpForSaving()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.saveAs({folder.filePath(QStringLiteral("run1.xls"))});
 
     QVERIFY(tool.dialog.cancelError);
     QCOMPARE(tool.dialog.flags, qint32(2054));
     QCOMPARE(tool.dialog.filter, QStringLiteral("XLS Files (*.xls)|*.xls|"));
     QCOMPARE(tool.dialog.filterIndex, 0);
-    QCOMPARE(tool.dialog.shownIn, QStringList{kStartFolder});
+    QCOMPARE(tool.dialog.shownIn, QStringList{tool.folder.path()});
 }
 
 void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd_data()
@@ -147,7 +68,7 @@ void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd_data()
     QTest::addColumn<QByteArray>("upload");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("table") << kTable << QByteArray("1\t2\r\n3\t4\r\n\r\n");
+    QTest::newRow("table") << kTableText << QByteArray("1\t2\r\n3\t4\r\n\r\n");
     QTest::newRow("empty upload") << QByteArray() << QByteArray::fromHex("0D0A");
     QTest::newRow("no line end of its own") << QByteArray("abc") << QByteArray("abc\r\n");
     // Written as received: no text conversion of NUL, high bytes or lone line ends.
@@ -163,10 +84,11 @@ void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString name = folder.filePath(QStringLiteral("run1.xls"));
-    Tool tool(upload);
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
     tool.saveAs({name});
 
-    QCOMPARE(contentOf(name), bytes);
+    QCOMPARE(readFile(name), bytes);
     QCOMPARE(entriesOf(folder.path()), QStringList{QStringLiteral("run1.xls")});
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.main.SaveFileName, name);
@@ -181,10 +103,11 @@ void TestSaveUpload::existingFileIsReplaced()
     const QString name = folder.filePath(QStringLiteral("run1.xls"));
     QVERIFY(writeFile(name, "an earlier upload, longer than this one\r\n"));
 
-    Tool tool("5\t6");
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = "5\t6";
     tool.saveAs({name});
 
-    QCOMPARE(contentOf(name), QByteArray("5\t6\r\n"));
+    QCOMPARE(readFile(name), QByteArray("5\t6\r\n"));
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.main.DataSaved, qint16(1));
 }
@@ -205,11 +128,11 @@ void TestSaveUpload::nameIsUsedAsGiven()
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.saveAs({folder.filePath(fileName)});
 
     QCOMPARE(entriesOf(folder.path()), QStringList{fileName});
-    QCOMPARE(contentOf(folder.filePath(fileName)), kTable + "\r\n");
+    QCOMPARE(readFile(folder.filePath(fileName)), kTableText + "\r\n");
     QCOMPARE(tool.dialog.initDir, folder.path());
 }
 
@@ -223,18 +146,19 @@ void TestSaveUpload::savingTwiceWritesTwice()
     const QString first = root.filePath(QStringLiteral("a/one.xls"));
     const QString second = root.filePath(QStringLiteral("b/two.xls"));
 
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.saveAs({first});
     QCOMPARE(tool.main.DataSaved, qint16(1));
     QCOMPARE(tool.dialog.initDir, root.filePath(QStringLiteral("a")));
     tool.saveAs({second});
 
-    QCOMPARE(contentOf(first), kTable + "\r\n");
-    QCOMPARE(contentOf(second), kTable + "\r\n");
+    QCOMPARE(readFile(first), kTableText + "\r\n");
+    QCOMPARE(readFile(second), kTableText + "\r\n");
     QCOMPARE(tool.main.DataSaved, qint16(1));
     QCOMPARE(tool.main.SaveFileName, second);
     // The second save opens where the first one went.
-    QCOMPARE(tool.dialog.shownIn, (QStringList{kStartFolder, root.filePath(QStringLiteral("a"))}));
+    QCOMPARE(tool.dialog.shownIn,
+             (QStringList{tool.folder.path(), root.filePath(QStringLiteral("a"))}));
     QCOMPARE(tool.dialog.initDir, root.filePath(QStringLiteral("b")));
     QVERIFY(tool.window.boxes.isEmpty());
 }
@@ -243,7 +167,7 @@ void TestSaveUpload::cancelChangesNothing()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     tool.dialog.initDir = folder.path();
     tool.main.SaveFileName = QStringLiteral("/earlier/run0.xls");
     tool.saveAs({});
@@ -297,7 +221,7 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
             QFile::setPermissions(name, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const QStringList entriesBefore = entriesOf(folder.path());
 
-    Tool tool;
+    FakeTool tool(FakeTool::Holding);
     {
         std::optional<FileSizeLimit> limit;
         if (obstacle == Obstacle::NoRoom)
@@ -315,11 +239,11 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     QVERIFY2(box.text.contains(QDir::toNativeSeparators(name)), qPrintable(box.text));
     QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     QCOMPARE(tool.main.DataSaved, qint16(0));
-    QCOMPARE(tool.dialog.initDir, kStartFolder);
+    QCOMPARE(tool.dialog.initDir, tool.folder.path());
     // Nothing left behind: no partial file, no temporary beside it.
     QCOMPARE(entriesOf(folder.path()), entriesBefore);
     if (earlier)
-        QCOMPARE(contentOf(name), *earlier);
+        QCOMPARE(readFile(name), *earlier);
 }
 
 void TestSaveUpload::dialogMovesToTheSavedFilesFolder_data()

@@ -1,9 +1,10 @@
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "serial/QtSerialPortService.h"
-#include "support/PseudoTerminal.h"
+#include "support/Instrument.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -65,6 +67,7 @@ private slots:
     void portTable_data();
     void portTable();
     void portTableDefaultsToDev();
+    void probingWaitsASecondFirst();
     void relativeDeviceFolderStillOpens();
     void opensAt19200EightNOne();
     void readsEveryByteUnchanged_data();
@@ -137,6 +140,16 @@ void TestSerialPort::portTableDefaultsToDev()
     QCOMPARE(devicePathForPort(9), QStringLiteral("/dev/ttyACM0"));
 }
 
+void TestSerialPort::probingWaitsASecondFirst()
+{
+    // A plain wait on a monotonic clock, however fast the probes that follow fail.
+    QtSerialPortService port;
+    QElapsedTimer clock;
+    clock.start();
+    port.pauseBeforeProbing();
+    QVERIFY(clock.elapsed() >= 1000);
+}
+
 void TestSerialPort::relativeDeviceFolderStillOpens()
 {
     // A plain relative name, not ./ or ../, which QSerialPort would take as one under /dev.
@@ -146,7 +159,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
     QVERIFY(QDir().mkdir(QStringLiteral("devices")));
     qputenv(kDeviceDirVariable, "devices");
 
-    PseudoTerminal pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
+    Instrument pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
     QCOMPARE(QFileInfo(devicePathForPort(kPort)).canonicalFilePath(), pty.devicePath());
     QtSerialPortService port;
     port.setCommPort(kPort);
@@ -159,7 +172,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
 
 void TestSerialPort::opensAt19200EightNOne()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -194,7 +207,7 @@ void TestSerialPort::readsEveryByteUnchanged()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, writtenBeforeTheOpen);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     if (writtenBeforeTheOpen)
@@ -212,7 +225,7 @@ void TestSerialPort::readsEveryByteUnchanged()
 
 void TestSerialPort::manySmallWritesLoseNothing()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -236,7 +249,7 @@ void TestSerialPort::manySmallWritesLoseNothing()
 
 void TestSerialPort::countStopsAt32767ButInputReturnsAll()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -257,13 +270,20 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed_data()
     QTest::addColumn<qint16>("port");
     QTest::addColumn<QString>("present");
     QTest::addColumn<QString>("dangling");
+    QTest::addColumn<bool>("lockedOut");
+    // What the message says after "COM n (device)": the words the cable prompt shows.
+    QTest::addColumn<QString>("why");
 
-    QTest::newRow("COM 0") << qint16(0) << kDevice << QString();
-    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString();
-    QTest::newRow("COM 17") << qint16(17) << kDevice << QString();
-    QTest::newRow("no device for COM 4") << qint16(4) << kDevice << QString();
-    QTest::newRow("no devices at all") << kPort << QString() << QString();
-    QTest::newRow("link to nothing") << kPort << QString() << kDevice;
+    const QString noPort = QStringLiteral(" is not a port: the ports are COM 1 to COM 16.");
+    const QString absent = QStringLiteral(" is not present.");
+    QTest::newRow("COM 0") << qint16(0) << kDevice << QString() << false << noPort;
+    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString() << false << noPort;
+    QTest::newRow("COM 17") << qint16(17) << kDevice << QString() << false << noPort;
+    QTest::newRow("no device for COM 4") << qint16(4) << kDevice << QString() << false << absent;
+    QTest::newRow("no devices at all") << kPort << QString() << QString() << false << absent;
+    QTest::newRow("link to nothing") << kPort << QString() << kDevice << false << absent;
+    QTest::newRow("no permission")
+        << kPort << kDevice << QString() << true << QStringLiteral(": permission denied.");
 }
 
 void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
@@ -271,18 +291,40 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QFETCH(qint16, port);
     QFETCH(QString, present);
     QFETCH(QString, dangling);
+    QFETCH(bool, lockedOut);
+    QFETCH(QString, why);
 
-    std::unique_ptr<PseudoTerminal> pty;
+    std::unique_ptr<Instrument> pty;
     if (!present.isEmpty())
-        pty = std::make_unique<PseudoTerminal>(m_dir->path(), present);
+        pty = std::make_unique<Instrument>(m_dir->path(), present);
     if (!dangling.isEmpty())
         QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nothing")), devicePath(dangling)));
 
     QtSerialPortService service;
     service.setCommPort(port);
-    const QString failure = openFailure(service);
+    QString failure;
+    if (lockedOut) {
+        // As a user outside the device's group: root, whom no file mode stops, becomes nobody
+        // for the open and keeps the way back.
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner | QFile::ReadOther |
+                                                         QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(pty->devicePath(), {}));
+        const bool root = ::geteuid() == 0;
+        QVERIFY(!root || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0));
+        failure = openFailure(service);
+        QVERIFY(!root || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0));
+    } else {
+        failure = openFailure(service);
+    }
     QVERIFY2(!failure.isNull(), "the port opened");
-    QVERIFY2(failure.startsWith(QStringLiteral("COM %1").arg(port)), qPrintable(failure));
+    const QString device = devicePathForPort(port);
+    const QString named = device.isEmpty() ? QStringLiteral("COM %1").arg(port)
+                                           : QStringLiteral("COM %1 (%2)").arg(port).arg(device);
+    QVERIFY2(failure.startsWith(named + why), qPrintable(failure));
+#ifdef Q_OS_LINUX
+    QCOMPARE(failure.contains(QStringLiteral("sudo usermod -aG dialout $USER")), lockedOut);
+#endif
     QVERIFY(!service.PortOpen());
     QCOMPARE(service.InBufferCount(), qint16(0));
     QVERIFY(!service.takeDeviceLoss());
@@ -300,7 +342,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 {
     QFETCH(bool, changePort);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -319,7 +361,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 
 void TestSerialPort::secondServiceCannotOpenTheSamePort()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService first;
     QtSerialPortService second;
     first.setCommPort(kPort);
@@ -327,7 +369,8 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
 
     first.setPortOpen(true);
     const QString failure = openFailure(second);
-    QVERIFY2(!failure.isNull(), "a second open of the same port succeeded");
+    QCOMPARE(failure, QStringLiteral("COM 3 (%1) is held by another program; close that program.")
+                          .arg(devicePath(kDevice)));
     QVERIFY(!second.PortOpen());
 
     QVERIFY(pty.write("first"));
@@ -343,7 +386,7 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
 
 void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -365,7 +408,7 @@ void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 
 void TestSerialPort::lostPortStaysQuiet()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService port;
     port.setCommPort(kPort);
     port.setPortOpen(true);
@@ -387,7 +430,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
     QtSerialPortService port;
     port.setCommPort(kPort);
     {
-        PseudoTerminal pty(m_dir->path(), kDevice);
+        Instrument pty(m_dir->path(), kDevice);
         port.setPortOpen(true);
         pty.hangUp();
         QTRY_VERIFY(!port.PortOpen());
@@ -395,7 +438,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
         QVERIFY(!openFailure(port).isNull());
     }
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     port.setPortOpen(true);
     QVERIFY(port.PortOpen());
     QVERIFY(pty.write("again\r"));
@@ -406,7 +449,7 @@ void TestSerialPort::portOpensAgainOnceTheDeviceReturns()
 
 void TestSerialPort::modemLinesAPtyLacksDoNotStopTheOpen()
 {
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     {
         QSerialPort raw(pty.linkPath());
         QVERIFY(raw.open(QIODevice::ReadOnly));
@@ -435,7 +478,7 @@ void TestSerialPort::descriptionStartsWithTheDevicePath()
 {
     QFETCH(qint16, port);
 
-    PseudoTerminal pty(m_dir->path(), kDevice);
+    Instrument pty(m_dir->path(), kDevice);
     QtSerialPortService service;
     const QString description = service.describePort(port);
     QVERIFY(!devicePathForPort(port).isEmpty());

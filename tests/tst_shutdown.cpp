@@ -1,45 +1,12 @@
 #include "support/FakeTool.h"
-#include "support/Uploads.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 using Answer = WindowOperations::Answer;
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-// A running tool on COM 4 whose program folder is temporary.
-struct Tool : FakeTool
-{
-    Tool()
-    {
-        main.ConfigPath = configPath();
-        main.FrameStart = "\x02";
-        main.FrameEnd = "\x04";
-        main.PortNumber = 4;
-        dialog.initDir = folder.path();
-        main.ClearButton_Click();
-        window.textHistory.clear();
-        port.present = {4};
-        port.setCommPort(4);
-        port.setPortOpen(true);
-    }
-
-    void receive(const QByteArray &characters)
-    {
-        port.reads << characters;
-        main.pollPort();
-    }
-    QByteArray config() const { return readFile(main.ConfigPath); }
-};
 
 } // namespace
 
@@ -51,7 +18,9 @@ private slots:
     void asksOnlyWhileAnUploadIsUnsaved_data();
     void asksOnlyWhileAnUploadIsUnsaved();
     void yesSavesAndTheSavedFolderIsRemembered();
-    void yesThenCancelStillEnds();
+    void unsavedUploadIsGivenUpOnlyByNo_data();
+    void unsavedUploadIsGivenUpOnlyByNo();
+    void secondRequestWhileAskingJoinsTheFirst();
     void checksumErrorAfterAnUnsavedUploadStillOffersThatUpload();
     void closeBoxIsExit();
     void loopRunsUntilExitAndWaitsOnlyWhenIdle();
@@ -77,9 +46,8 @@ void TestShutdown::asksOnlyWhileAnUploadIsUnsaved()
     QFETCH(bool, clear);
     QFETCH(bool, asked);
 
-    Tool tool;
-    for (const QByteArray &read : reads)
-        tool.receive(read);
+    FakeTool tool;
+    tool.receive(reads);
     if (clear)
         tool.main.ClearButton_Click();
     tool.main.ExitButton_Click();
@@ -90,71 +58,123 @@ void TestShutdown::asksOnlyWhileAnUploadIsUnsaved()
         QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::None);
     }
     QVERIFY(tool.dialog.shownIn.isEmpty());
-    QCOMPARE(tool.config(), " 4 \r\n\"" + tool.folder.path().toUtf8() + "\"\r\n");
+    QCOMPARE(tool.config(), settingsFile(3, tool.folder.path()));
     QVERIFY(!tool.port.PortOpen());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
 void TestShutdown::yesSavesAndTheSavedFolderIsRemembered()
 {
-    Tool tool;
+    FakeTool tool;
     QTemporaryDir runs;
-    tool.receive(kAbc);
+    tool.receive({kAbc});
     tool.window.answers = {Answer::Yes};
     tool.dialog.choices = {runs.filePath(QStringLiteral("run1.xls"))};
     tool.main.ExitButton_Click();
 
     QCOMPARE(readFile(runs.filePath(QStringLiteral("run1.xls"))), QByteArray("abc\r\n"));
-    QCOMPARE(tool.config(), " 4 \r\n\"" + runs.path().toUtf8() + "\"\r\n");
+    QCOMPARE(tool.config(), settingsFile(3, runs.path()));
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
-void TestShutdown::yesThenCancelStillEnds()
+void TestShutdown::unsavedUploadIsGivenUpOnlyByNo_data()
 {
-    Tool tool;
-    tool.receive(kAbc);
-    tool.window.answers = {Answer::Yes};
+    QTest::addColumn<QList<Answer>>("answers");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("saved");
+
+    const QString cancel = FakeFileDialog::kCancel;
+    // A folder that is not there takes no file.
+    const QString unwritable = QStringLiteral("<folder>/gone/run.xls");
+    const QString good = QStringLiteral("<folder>/run.xls");
+    const QString failed = QStringLiteral("The upload could not be saved");
+
+    QTest::newRow("no") << QList<Answer>{Answer::No} << QStringList{} << QStringList{kQuestion}
+                        << false;
+    QTest::newRow("yes, cancel, no")
+        << QList<Answer>{Answer::Yes, Answer::No} << QStringList{cancel}
+        << QStringList{kQuestion, kQuestion} << false;
+    QTest::newRow("yes, cancel, yes, save")
+        << QList<Answer>{Answer::Yes, Answer::Yes} << QStringList{cancel, good}
+        << QStringList{kQuestion, kQuestion} << true;
+    QTest::newRow("yes, unwritable, no")
+        << QList<Answer>{Answer::Yes, Answer::Ok, Answer::No} << QStringList{unwritable}
+        << QStringList{kQuestion, failed, kQuestion} << false;
+    QTest::newRow("yes, unwritable, yes, save")
+        << QList<Answer>{Answer::Yes, Answer::Ok, Answer::Yes} << QStringList{unwritable, good}
+        << QStringList{kQuestion, failed, kQuestion} << true;
+}
+
+void TestShutdown::unsavedUploadIsGivenUpOnlyByNo()
+{
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, saved);
+
+    FakeTool tool;
+    tool.receive({kAbc});
+    tool.window.answers = answers;
+    tool.dialog.choices = names.replaceInStrings(QStringLiteral("<folder>"), tool.folder.path());
     tool.main.ExitButton_Click();
 
-    QCOMPARE(tool.dialog.shownIn.size(), 1);
-    QCOMPARE(QDir(tool.folder.path()).entryList(QDir::Files),
-             QStringList{QStringLiteral("uploader.cfg")});
+    QCOMPARE(tool.window.boxes.size(), boxes.size());
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        QVERIFY2(tool.window.boxes[i].text.startsWith(boxes[i]),
+                 qPrintable(tool.window.boxes[i].text));
+    QCOMPARE(readFile(tool.folder.filePath(QStringLiteral("run.xls"))),
+             saved ? QByteArray("abc\r\n") : QByteArray("(missing)"));
+    QCOMPARE(tool.main.DataSaved, qint16(saved ? 1 : 0));
+    QCOMPARE(tool.window.endedWith, QList<int>{0});
+}
+
+void TestShutdown::secondRequestWhileAskingJoinsTheFirst()
+{
+    FakeTool tool;
+    tool.receive({kAbc});
+    // The window is closed, or a signal comes, while the question is open.
+    tool.window.onBox = [&tool] {
+        tool.window.onBox = nullptr;
+        tool.main.ExitButton_Click();
+    };
+    tool.main.ExitButton_Click();
+
+    QCOMPARE(tool.window.boxTexts(), QStringList{kQuestion});
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
 void TestShutdown::checksumErrorAfterAnUnsavedUploadStillOffersThatUpload()
 {
-    Tool tool;
-    tool.receive(kAbc);
-    tool.receive("\x02"
-                 "abc00297\x04");
+    FakeTool tool;
+    tool.receive({kAbc});
+    tool.receive({frame("abc", "00297")});
     tool.window.answers = {Answer::Yes};
     const QString saved = tool.folder.filePath(QStringLiteral("kept.xls"));
     tool.dialog.choices = {saved};
     tool.main.ExitButton_Click();
 
-    QCOMPARE(tool.window.boxTexts(),
-             (QStringList{QStringLiteral("Checksum error in uploaded data"), kQuestion}));
+    QCOMPARE(tool.window.boxTexts(), (QStringList{kChecksumError, kQuestion}));
     QCOMPARE(readFile(saved), QByteArray("abc\r\n"));
 }
 
 void TestShutdown::closeBoxIsExit()
 {
-    Tool tool;
-    tool.receive(kAbc);
+    FakeTool tool;
+    tool.receive({kAbc});
     qint16 cancel = 0;
     tool.main.Form_Unload(cancel);
 
     QCOMPARE(cancel, qint16(0));
     QCOMPARE(tool.window.boxTexts(), QStringList{kQuestion});
-    QCOMPARE(tool.config(), " 4 \r\n\"" + tool.folder.path().toUtf8() + "\"\r\n");
+    QCOMPARE(tool.config(), settingsFile(3, tool.folder.path()));
     QVERIFY(!tool.port.PortOpen());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }
 
 void TestShutdown::loopRunsUntilExitAndWaitsOnlyWhenIdle()
 {
-    Tool tool;
+    FakeTool tool;
     tool.window.actions = {
         [&tool] {
             tool.port.reads << "\x02"

@@ -1,40 +1,10 @@
 #include "support/FakeTool.h"
-#include "support/Uploads.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 using Answer = WindowOperations::Answer;
-
-// A fresh program folder, a tool that has not started, and the instrument's ports.
-struct Tool : FakeTool
-{
-    explicit Tool(QSet<qint16> ports)
-    {
-        window.onComboClick = [this] { main.ComComboBox_Click(); };
-        port.present = ports;
-    }
-
-    void writeConfig(const QByteArray &bytes) const
-    {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray config() const
-    {
-        QFile file(configPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
-    QByteArray configFor(int port) const
-    {
-        return " " + QByteArray::number(port) + " \r\n\"" + folder.path().toUtf8() + "\"\r\n";
-    }
-};
 
 } // namespace
 
@@ -54,17 +24,15 @@ private slots:
 
 void TestStartup::firstStartCreatesTheSettingsWithTheLowestPort()
 {
-    Tool tool({3, 5});
-    QElapsedTimer clock;
-    clock.start();
+    FakeTool tool(FakeTool::Unstarted, {3, 5});
     tool.main.Form_Load();
 
-    QVERIFY(clock.elapsed() >= 1000);
+    QCOMPARE(tool.port.pauses, 1);
     QCOMPARE(tool.window.windowCaption,
              QStringLiteral("Corvallen Brindlow Brackenfeld  ver " BRACKENFELD_VERSION));
     QCOMPARE(tool.window.entries, (QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 5")}));
     QCOMPARE(tool.window.toolTips.first(), QStringLiteral("/dev/fake3"));
-    QCOMPARE(tool.config(), tool.configFor(3));
+    QCOMPARE(tool.config(), settingsFile(3, tool.folder.path()));
     QCOMPARE(tool.main.ConfigPath, tool.configPath());
     QCOMPARE(tool.dialog.initDir, tool.folder.path());
     QCOMPARE(tool.main.FrameStart, QByteArray("\x02"));
@@ -82,9 +50,9 @@ void TestStartup::firstStartCreatesTheSettingsWithTheLowestPort()
 
 void TestStartup::rememberedPortIsOpenedAfterTheFirstEntry()
 {
-    Tool tool({3, 5});
+    FakeTool tool(FakeTool::Unstarted, {3, 5});
     const QByteArray settings = " 5 \r\n\"/data/runs\"\r\n";
-    tool.writeConfig(settings);
+    QVERIFY(writeFile(tool.configPath(), settings));
     tool.main.Form_Load();
 
     // Discovery probes every port, the first entry's selection opens COM 3, and the remembered
@@ -100,12 +68,14 @@ void TestStartup::rememberedPortIsOpenedAfterTheFirstEntry()
 
 void TestStartup::unopenablePortAsksUntilCancel()
 {
-    Tool tool({3});
-    tool.writeConfig(" 7 \r\n\"/data\"\r\n");
+    FakeTool tool(FakeTool::Unstarted, {3});
+    QVERIFY(writeFile(tool.configPath(), " 7 \r\n\"/data\"\r\n"));
     tool.window.answers = {Answer::Retry, Answer::Cancel};
     tool.main.Form_Load();
 
-    QCOMPARE(tool.window.boxTexts(), (QStringList{kCable, kCable}));
+    // The second line says why: here, what the port refused the open with.
+    const QString why = kCable + QStringLiteral("\nCOM 7: no such device");
+    QCOMPARE(tool.window.boxTexts(), (QStringList{why, why}));
     QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::RetryCancel);
     QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::None);
     // Each pass probes COM 7 in discovery, then tries the guarded open.
@@ -121,13 +91,14 @@ void TestStartup::unopenablePortAsksUntilCancel()
 
 void TestStartup::retryFindsTheInstrumentPluggedInMeanwhile()
 {
-    Tool tool({3});
-    tool.writeConfig(" 7 \r\n\"/data\"\r\n");
+    FakeTool tool(FakeTool::Unstarted, {3});
+    QVERIFY(writeFile(tool.configPath(), " 7 \r\n\"/data\"\r\n"));
     tool.window.answers = {Answer::Retry};
     tool.window.onBox = [&tool] { tool.port.present << 7; };
     tool.main.Form_Load();
 
-    QCOMPARE(tool.window.boxTexts(), QStringList{kCable});
+    QCOMPARE(tool.window.boxTexts(),
+             QStringList{kCable + QStringLiteral("\nCOM 7: no such device")});
     QCOMPARE(tool.window.entries, (QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 7")}));
     QVERIFY(tool.port.PortOpen());
     QCOMPARE(tool.port.CommPort(), qint16(7));
@@ -136,7 +107,7 @@ void TestStartup::retryFindsTheInstrumentPluggedInMeanwhile()
 
 void TestStartup::noPortAtAllAsksForTheCable()
 {
-    Tool tool({});
+    FakeTool tool(FakeTool::Unstarted, {});
     tool.window.answers = {Answer::Retry, Answer::Cancel};
     tool.main.Form_Load();
 
@@ -144,10 +115,11 @@ void TestStartup::noPortAtAllAsksForTheCable()
     QCOMPARE(tool.window.selected, -1);
     QCOMPARE(tool.main.PortNumber, qint16(0));
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 0"));
-    QCOMPARE(tool.window.boxTexts(), (QStringList{kCable, kCable}));
+    const QString none = kCable + QStringLiteral("\nNo serial port was found.");
+    QCOMPARE(tool.window.boxTexts(), (QStringList{none, none}));
     QCOMPARE(tool.window.endedWith, QList<int>{0});
     // Cancel writes nothing more: the file stays as the first load created it.
-    QCOMPARE(tool.config(), tool.configFor(0));
+    QCOMPARE(tool.config(), settingsFile(0, tool.folder.path()));
 }
 
 void TestStartup::placesTheWindowAThirdDownAndCentred_data()
@@ -169,7 +141,7 @@ void TestStartup::placesTheWindowAThirdDownAndCentred()
     QFETCH(double, left);
     QFETCH(double, top);
 
-    Tool tool({1});
+    FakeTool tool(FakeTool::Unstarted, {1});
     tool.window.screenSize = screen;
     tool.window.outerSize = window;
     tool.main.Form_Load();

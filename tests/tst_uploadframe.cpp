@@ -1,19 +1,44 @@
+#include "support/Uploads.h"
 #include "upload/FrameScanner.h"
 #include "upload/LenientNumber.h"
 #include "upload/UploadFrame.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
 const QByteArray kStart("\x02");
 const QByteArray kEnd("\x04");
 
-QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
+// The checksum summed the plain way, byte by byte.
+QByteArray plainChecksumField(QByteArrayView payload)
 {
-    return kStart + payload + checksumField + kEnd;
+    unsigned sum = 2;
+    for (const char c : payload)
+        sum += static_cast<unsigned char>(c);
+    return QByteArray::number(sum % 65536).rightJustified(5, '0');
+}
+
+// Bytes of every value but the end mark, with commas and CRs at the given odds, so that lines
+// of every length meet the decoder's pieces of 16 and 64 bytes.
+QByteArray randomPayload(QRandomGenerator &random, qsizetype size, int commaOdds, int crOdds)
+{
+    QByteArray payload(size, Qt::Uninitialized);
+    for (char &c : payload) {
+        if (random.bounded(commaOdds) == 0)
+            c = ',';
+        else if (random.bounded(crOdds) == 0)
+            c = '\r';
+        else
+            do
+                c = char(random.bounded(256));
+            while (c == '\x04');
+    }
+    return payload;
 }
 
 } // namespace
@@ -28,6 +53,8 @@ private slots:
     void scannerAgreesWithDecoderWhateverTheReads_data() { decodes_data(); }
     void scannerAgreesWithDecoderWhateverTheReads();
     void scannerKeepsWhatFollowsTheEndMark();
+    void agreesWithThePlainReading_data();
+    void agreesWithThePlainReading();
     void checksumsOfTheInstrument_data();
     void checksumsOfTheInstrument();
     void lenientNumber_data();
@@ -156,6 +183,49 @@ void TestUploadFrame::scannerKeepsWhatFollowsTheEndMark()
     QCOMPARE(second.text, QByteArray("a\x02"
                                      "b"));
     QVERIFY(scanner.isEmpty());
+}
+
+void TestUploadFrame::agreesWithThePlainReading_data()
+{
+    QTest::addColumn<qsizetype>("offset");
+    QTest::addColumn<QList<qsizetype>>("sizes");
+
+    // The start mark at every place modulo 16, each with every payload size up to 200; and a
+    // few uploads of 64 KiB.
+    QList<qsizetype> upTo200(201);
+    std::iota(upTo200.begin(), upTo200.end(), 0);
+    for (qsizetype offset = 0; offset < 16; ++offset)
+        QTest::addRow("start mark at %lld, payloads of 0 to 200", qlonglong(offset))
+            << offset << upTo200;
+    QTest::newRow("64 KiB") << qsizetype(5) << QList<qsizetype>{65536, 65535, 65537};
+}
+
+void TestUploadFrame::agreesWithThePlainReading()
+{
+    QFETCH(qsizetype, offset);
+    QFETCH(QList<qsizetype>, sizes);
+
+    QRandomGenerator random(static_cast<quint32>(offset) + 1);
+    for (const qsizetype size : sizes) {
+        // Dense line ends, sparse ones, and none at all.
+        for (const int crOdds : {4, 40, 100000}) {
+            const QByteArray payload = randomPayload(random, size, 8, crOdds);
+            const QByteArray noise(offset, 'n');
+            const QByteArray field = plainChecksumField(payload);
+            const QString which = QStringLiteral("size %1, CR odds %2").arg(size).arg(crOdds);
+
+            const DecodedFrame decoded =
+                DecodeUploadFrame(noise + frame(payload, field), kStart, kEnd);
+            QVERIFY2(decoded.outcome == FrameOutcome::Decoded, qPrintable(which));
+            QVERIFY2(decoded.text == plainlyDecoded(payload), qPrintable(which));
+
+            const QByteArray wrongField =
+                QByteArray::number(field.toInt() ^ 1).rightJustified(5, '0');
+            const DecodedFrame damaged =
+                DecodeUploadFrame(noise + frame(payload, wrongField), kStart, kEnd);
+            QVERIFY2(damaged.outcome == FrameOutcome::ChecksumError, qPrintable(which));
+        }
+    }
 }
 
 void TestUploadFrame::checksumsOfTheInstrument_data()

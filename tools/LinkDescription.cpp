@@ -5,16 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-constexpr qint16 kLastPort = 16;
-
-} // namespace
-
 qint16 portNumberForDeviceName(const QString &name)
 {
     // The tool's own table decides, so the two cannot disagree.
-    for (qint16 port = 1; port <= kLastPort; ++port) {
+    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
         if (QFileInfo(devicePathForPort(port)).fileName() == name)
             return port;
     }

@@ -1,6 +1,6 @@
 #include "tools/PseudoTerminalLink.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "tools/Interruption.h"
 
 #include <QDir>
@@ -52,6 +52,13 @@ PseudoTerminalLink::PseudoTerminalLink(const QString &linkPath)
 
 PseudoTerminalLink::~PseudoTerminalLink()
 {
+    hangUp();
+}
+
+void PseudoTerminalLink::hangUp()
+{
+    if (m_instrument < 0)
+        return;
     // Only our own link: a newer device under the same name stays.
     if (QFileInfo(m_linkPath).symLinkTarget() == m_devicePath)
         ::unlink(QFile::encodeName(m_linkPath).constData());
@@ -85,21 +92,31 @@ void PseudoTerminalLink::close()
     m_instrument = m_port = -1;
 }
 
+qsizetype PseudoTerminalLink::sendSome(QByteArrayView bytes)
+{
+    if (m_instrument < 0) {
+        m_error = QStringLiteral("%1 is hung up").arg(m_linkPath);
+        return -1;
+    }
+    const ssize_t written = ::write(m_instrument, bytes.data(), size_t(bytes.size()));
+    if (written >= 0)
+        return written;
+    if (errno == EAGAIN || errno == EINTR)
+        return 0;
+    m_error = QStringLiteral("cannot write to %1: %2").arg(m_devicePath, systemError());
+    return -1;
+}
+
 bool PseudoTerminalLink::send(QByteArrayView bytes)
 {
-    qsizetype sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t written =
-            ::write(m_instrument, bytes.data() + sent, size_t(bytes.size() - sent));
-        if (written > 0) {
-            sent += written;
-        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-            m_error = QStringLiteral("cannot write to %1: %2").arg(m_devicePath, systemError());
+    while (!bytes.isEmpty()) {
+        const qsizetype sent = sendSome(bytes);
+        if (sent < 0)
             return false;
-        } else if (Interruption::waitFor(m_instrument, POLLOUT, QDeadlineTimer::Forever) ==
-                   Interruption::Wait::Interrupted) {
+        bytes = bytes.sliced(sent);
+        if (sent == 0 && Interruption::waitFor(m_instrument, POLLOUT, QDeadlineTimer::Forever) ==
+                             Interruption::Wait::Interrupted)
             return false;
-        }
     }
     return true;
 }
@@ -109,5 +126,13 @@ bool PseudoTerminalLink::delivered()
     // Polling the port side also pushes through what the kernel still has in flight, so no bytes
     // hide between the two sides.
     pollfd waiting{m_port, POLLIN, 0};
-    return ::poll(&waiting, 1, 0) == 0;
+    return m_port >= 0 && ::poll(&waiting, 1, 0) == 0;
+}
+
+termios PseudoTerminalLink::lineSettings() const
+{
+    termios settings{};
+    if (m_port >= 0)
+        ::tcgetattr(m_port, &settings);
+    return settings;
 }

@@ -4,9 +4,11 @@
 
 #include <QString>
 
+#include <termios.h>
+
 // A stand-in serial device: a pseudo-terminal whose port side is linked under the name that the
-// tool looks for, as if the instrument were plugged in. Closing it is pulling the cable: the link
-// goes away.
+// tool looks for (say <folder>/ttyUSB2), as if the instrument were plugged in. The instrument's
+// side sends. Hanging up is pulling the cable: the link goes away.
 class PseudoTerminalLink : public InstrumentLine
 {
 public:
@@ -23,6 +25,14 @@ public:
     bool send(QByteArrayView bytes) override;
     bool delivered() override;
     QString errorString() const override { return m_error; }
+
+    // Sends what the line takes now, without waiting: the count sent, or -1 when the line failed
+    // or is hung up.
+    qsizetype sendSome(QByteArrayView bytes);
+    // The line settings that the port side has now, as the port last set them.
+    termios lineSettings() const;
+    // The cable is pulled: the port side hangs up, and the device leaves the folder.
+    void hangUp();
 
 private:
     void link();

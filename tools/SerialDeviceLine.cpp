@@ -1,6 +1,6 @@
 #include "tools/SerialDeviceLine.h"
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/LineSettings.h"
 #include "tools/Interruption.h"
 

@@ -1,6 +1,6 @@
 // Plays the technician's instrument: sends upload frames to a stand-in device or a serial port.
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "tools/InstrumentFrame.h"
 #include "tools/InstrumentOptions.h"
 #include "tools/Interruption.h"

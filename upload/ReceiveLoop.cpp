@@ -59,14 +59,20 @@ void Main::receiveWaiting()
 void Main::reportDeviceLoss()
 {
     QString reason = QStringLiteral("The device of COM %1 went away.").arg(MSComm1.CommPort());
-    // The instrument sends every upload again from its start mark, so a frame cut off here could
-    // only ever spoil the next one.
-    if (m_received.holdsUnfinishedFrame()) {
-        m_received.clear();
-        m_window.setUploadText(QString());
+    if (dropUnfinishedFrame())
         reason += QLatin1Char('\n') + kUploadCutOff;
-    }
     waitForPort(reason);
+}
+
+bool Main::dropUnfinishedFrame()
+{
+    // The instrument sends every upload again from its start mark, so a frame cut off from its
+    // port could only ever spoil the next one. The last decoded upload stays.
+    if (!m_received.holdsUnfinishedFrame())
+        return false;
+    m_received.clear();
+    m_window.setUploadText(QString());
+    return true;
 }
 
 void Main::actOnFrame(const DecodedFrame &frame)

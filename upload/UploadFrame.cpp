@@ -7,7 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#if defined(__SSE2__) || defined(_M_X64)
+// BRACKENFELD_PORTABLE_DECODE takes the plain loops even where the machine has the vector
+// instructions, so that they are built and tested here too.
+#if !defined(BRACKENFELD_PORTABLE_DECODE) && (defined(__SSE2__) || defined(_M_X64))
 #include <emmintrin.h>
 #define BRACKENFELD_DECODE_SSE2 1
 #endif

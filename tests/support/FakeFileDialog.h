@@ -4,10 +4,12 @@
 
 #include <QStringList>
 
-// A file dialog whose user answers from a queue of names; an empty queue cancels.
+// A file dialog whose user answers from a queue of names; kCancel, or an empty queue, cancels.
 class FakeFileDialog : public FileDialogService
 {
 public:
+    static inline const QString kCancel = QStringLiteral("(cancel)");
+
     bool cancelError = false;
     qint32 flags = 0;
     QString filter;
@@ -24,12 +26,13 @@ public:
     void ShowOpen() override
     {
         shownIn << initDir;
-        if (choices.isEmpty()) {
+        const QString choice = choices.isEmpty() ? kCancel : choices.takeFirst();
+        if (choice == kCancel) {
             if (cancelError)
                 throw DialogCancelled();
             return;
         }
-        fileName = choices.takeFirst();
+        fileName = choice;
     }
     QString FileName() const override { return fileName; }
     QString InitDir() const override { return initDir; }

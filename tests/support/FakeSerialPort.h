@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PlatformError.h"
+#include "common/PlatformError.h"
 #include "serial/SerialPortService.h"
 
 #include <QByteArray>
@@ -20,7 +20,9 @@ public:
     QList<QByteArray> reads; // what each later poll finds waiting, one entry per poll
     QStringList log;         // "open 3", "close 3", "refused 7"
     bool lossPending = false;
+    int pauses = 0; // waits before probing
 
+    void pauseBeforeProbing() override { ++pauses; }
     void setCommPort(qint16 port) override
     {
         if (m_open)

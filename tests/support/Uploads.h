@@ -1,20 +1,38 @@
 #pragma once
 
+#include "tools/InstrumentFrame.h"
+
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
-// The texts the tool shows, and small uploads as the instrument frames them, for the tests.
+// The texts the tool shows, the uploads the tests send and what the tool must make of them.
 inline const QString kCable = QStringLiteral("Make sure USB cable is connected");
 inline const QString kUploading = QStringLiteral("UPLOADING");
 inline const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
 inline const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
 inline const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
 
+// A frame whose checksum field is given as it stands, right or wrong.
 inline QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)
 {
     return "\x02" + payload + checksumField + "\x04";
 }
 
-inline const QByteArray kAbc = frame("abc", "00296");
-inline const QByteArray kTable = frame("1,2\r3,4\r", "00318");
+inline const QByteArray kAbc = instrumentFrame("abc", false);
+inline const QByteArray kTable = instrumentFrame("1,2\r3,4\r", false);
 inline const QByteArray kTableText("1\t2\r\n3\t4\r\n");
+
+// The plain reading of a payload that the decoder must agree with: each comma a tab, each CR
+// followed by an LF.
+inline QByteArray plainlyDecoded(QByteArray payload)
+{
+    return payload.replace(',', '\t').replace("\r", "\r\n");
+}
+
+// "uploader.cfg" as the tool writes it: " 3 \r\n\"/data\"\r\n".
+inline QByteArray settingsFile(int port, const QString &folder)
+{
+    return (port < 0 ? "-" : " ") + QByteArray::number(qAbs(port)) + " \r\n\"" +
+           QFile::encodeName(folder) + "\"\r\n";
+}

@@ -1,0 +1,63 @@
+#include "app/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// The handler's end and the window's end of the pipe that carries a signal out of the handler.
+int g_pipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    // A write is all a handler may safely do; the interrupted code keeps its errno.
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void handleSignalsWith(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : kSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+{
+    // Without a pipe the signals keep their default handling and end the process as before.
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        // Signals that come close together make one request.
+        char bytes[64];
+        while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+        }
+        emit requested();
+    });
+    handleSignalsWith(onSignal);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!m_notifier)
+        return;
+    handleSignalsWith(SIG_DFL);
+    delete m_notifier;
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}

@@ -1,0 +1,44 @@
+#include "serial/PortProbe.h"
+
+#include "common/PlatformError.h"
+#include "serial/PortTable.h"
+
+namespace {
+
+// Closing never stops the probing: a port that will not close is simply not counted.
+void closeQuietly(SerialPortService &port)
+{
+    try {
+        if (port.PortOpen())
+            port.setPortOpen(false);
+    } catch (const PlatformError &) {
+    }
+}
+
+} // namespace
+
+QList<qint16> probePorts(SerialPortService &port)
+{
+    QList<qint16> found;
+    closeQuietly(port);
+    for (qint16 number = kFirstPort; number <= kLastPort; ++number) {
+        bool opened = true;
+        try {
+            port.setCommPort(number);
+        } catch (const PlatformError &) {
+            opened = false;
+        }
+        // After a refused number the open is still tried, on the number the port still holds,
+        // and then closed again; that port is not counted whatever the open does.
+        try {
+            port.setPortOpen(true);
+        } catch (const PlatformError &) {
+            opened = false;
+        }
+        if (opened)
+            found << number;
+        closeQuietly(port);
+    }
+    closeQuietly(port);
+    return found;
+}

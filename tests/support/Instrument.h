@@ -1,0 +1,34 @@
+#pragma once
+
+#include "tools/PseudoTerminalLink.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+
+// The instrument on a stand-in device linked as <folder>/<name> (say ttyUSB2), where the port
+// table looks when BRACKENFELD_DEVICE_DIR names that folder. The tool under test reads it on the
+// test's own thread, so while the line is full the test's events are processed and the port can
+// drain it.
+class Instrument : public PseudoTerminalLink
+{
+public:
+    Instrument(const QString &folder, const QString &name)
+        : PseudoTerminalLink(QDir(folder).filePath(name))
+    {}
+
+    // False if the bytes could not all be sent within the timeout, or after hangUp().
+    bool write(QByteArrayView bytes, int timeoutMs = 10000)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!bytes.isEmpty()) {
+            const qsizetype sent = sendSome(bytes);
+            if (sent < 0 || (sent == 0 && deadline.hasExpired()))
+                return false;
+            bytes = bytes.sliced(sent);
+            if (sent == 0)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
+    }
+};

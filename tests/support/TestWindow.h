@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/MainWindow.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <functional>
+
+// The real window with its settings in a program folder of the test's choosing, or else a
+// temporary one of its own, so that no two tests share one "uploader.cfg". Its waits are short,
+// and its process end is only recorded.
+class TestWindow : public MainWindow
+{
+public:
+    explicit TestWindow(const QString &programFolder = {})
+        : MainWindow([this](int status) { endedWith << status; },
+                     Pauses{std::chrono::milliseconds(0), std::chrono::milliseconds(10)}),
+          m_folder(programFolder.isEmpty() ? m_ownFolder.path() : programFolder)
+    {}
+
+    QString configPath() const { return QDir(m_folder).filePath(QStringLiteral("uploader.cfg")); }
+
+    // The status of every end of the process, in order.
+    QList<int> endedWith;
+    // Runs just before each message box shows, as whatever the user does meanwhile.
+    std::function<void()> beforeBox;
+
+    // Loads the window and shows it, as the program's entry does.
+    bool start()
+    {
+        load();
+        show();
+        return QTest::qWaitForWindowExposed(this);
+    }
+
+    QString programFolder() const override { return m_folder; }
+    Answer messageBox(const QString &text, Buttons buttons, Icon icon) override
+    {
+        if (beforeBox)
+            beforeBox();
+        return MainWindow::messageBox(text, buttons, icon);
+    }
+
+private:
+    QTemporaryDir m_ownFolder;
+    QString m_folder;
+};

@@ -62,13 +62,8 @@ void MainWindow::createControls()
     QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(returnPressed()), m_comboBox, nullptr);
     QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(editingFinished()), m_comboBox, nullptr);
 
-    m_clearButton = new QPushButton(QStringLiteral("Clear"), this);
-    m_clearButton->setObjectName(QStringLiteral("ClearButton"));
-    m_clearButton->setGeometry(164, 320, 73, 29);
-
-    m_saveButton = new QPushButton(QStringLiteral("Save"), this);
-    m_saveButton->setObjectName(QStringLiteral("SaveButton"));
-    m_saveButton->setGeometry(252, 320, 73, 29);
+    m_clearButton = createButton(QStringLiteral("Clear"), QStringLiteral("ClearButton"), 164);
+    m_saveButton = createButton(QStringLiteral("Save"), QStringLiteral("SaveButton"), 252);
 
     m_statusBox = new StatusBox(this);
     m_statusBox->setObjectName(QStringLiteral("UploadTextBox"));
@@ -82,20 +77,24 @@ void MainWindow::createControls()
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setGeometry(4, 328, 57, 17);
 
-    m_exitButton = new QPushButton(QStringLiteral("Exit"), this);
-    m_exitButton->setObjectName(QStringLiteral("ExitButton"));
-    m_exitButton->setGeometry(340, 320, 73, 29);
-
-    for (QPushButton *button : {m_clearButton, m_saveButton, m_exitButton}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        button->installEventFilter(this);
-    }
+    m_exitButton = createButton(QStringLiteral("Exit"), QStringLiteral("ExitButton"), 340);
     setTabOrder(m_comboBox, m_clearButton);
     setTabOrder(m_clearButton, m_saveButton);
     setTabOrder(m_saveButton, m_statusBox);
     setTabOrder(m_statusBox, m_exitButton);
     m_comboBox->setFocus();
+}
+
+QPushButton *MainWindow::createButton(const QString &text, const QString &name, int left)
+{
+    auto *button = new QPushButton(text, this);
+    button->setObjectName(name);
+    button->setGeometry(left, 320, 73, 29);
+    // No button is a default button: Enter presses only the focused one (see eventFilter).
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->installEventFilter(this);
+    return button;
 }
 
 void MainWindow::connectEvents()
@@ -214,12 +213,9 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
         return Answer::Retry;
     case QMessageBox::Yes:
         return Answer::Yes;
-    case QMessageBox::No:
-        return Answer::No;
-    case QMessageBox::Cancel:
-        return Answer::Cancel;
     default:
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        // OK, Cancel, No, or the box closed without a button.
+        return closedAnswer(buttons);
     }
 }
 

@@ -78,6 +78,8 @@ protected:
 
 private:
     void createControls();
+    // A push button of the bottom row, whose controls all stand at the same height.
+    QPushButton *createButton(const QString &text, const QString &name, int left);
     void connectEvents();
     double twipsPerPixel() const;
     // Runs the unload procedure; false if it refused the close.

@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 // The requests to end that come from outside the window: SIGTERM, SIGHUP and SIGINT (kill, a
 // closed terminal, Ctrl+C, a logout) arrive as requested() on the window's thread instead of
-// ending the process at once. One instance at a time: it owns the process's handlers.
+// ending the process at once. The newest instance is the one they reach.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
@@ -22,5 +22,7 @@ signals:
     void requested();
 
 private:
+    // The pipe that carries a signal out of its handler: read end, write end.
+    int m_pipe[2] = {-1, -1};
     QSocketNotifier *m_notifier = nullptr;
 };

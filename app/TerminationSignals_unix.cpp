@@ -11,15 +11,15 @@ namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
-// The handler's end and the window's end of the pipe that carries a signal out of the handler.
-int g_pipe[2] = {-1, -1};
+// The handler's end of the pipe that carries a signal out of the handler.
+volatile sig_atomic_t g_writeEnd = -1;
 
 void onSignal(int)
 {
     // A write is all a handler may safely do; the interrupted code keeps its errno.
     const int savedErrno = errno;
     const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t written = ::write(g_writeEnd, &byte, 1);
     errno = savedErrno;
 }
 
@@ -38,16 +38,17 @@ void handleSignalsWith(void (*handler)(int))
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 {
     // Without a pipe the signals keep their default handling and end the process as before.
-    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         // Signals that come close together make one request.
         char bytes[64];
-        while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+        while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
         }
         emit requested();
     });
+    g_writeEnd = m_pipe[1];
     handleSignalsWith(onSignal);
 }
 
@@ -55,9 +56,12 @@ TerminationSignals::~TerminationSignals()
 {
     if (!m_notifier)
         return;
-    handleSignalsWith(SIG_DFL);
+    // A newer instance keeps the handlers for itself.
+    if (g_writeEnd == m_pipe[1]) {
+        handleSignalsWith(SIG_DFL);
+        g_writeEnd = -1;
+    }
     delete m_notifier;
-    ::close(g_pipe[0]);
-    ::close(g_pipe[1]);
-    g_pipe[0] = g_pipe[1] = -1;
+    ::close(m_pipe[0]);
+    ::close(m_pipe[1]);
 }

@@ -42,6 +42,19 @@ public:
 
     // A modal box titled with the application title.
     virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon) = 0;
+    // What a box answers when it is closed with Esc or its close box: OK, Cancel or No.
+    static Answer closedAnswer(Buttons buttons)
+    {
+        switch (buttons) {
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::RetryCancel:
+            return Answer::Cancel;
+        case Buttons::YesNo:
+            return Answer::No;
+        }
+        return Answer::Cancel;
+    }
 
     virtual void clearComPorts() = 0;
     virtual void addComPort(const QString &entry, const QString &toolTip) = 0;

@@ -1,8 +1,6 @@
 #include "storage/ConfigFile.h"
-#include "support/BoxResponder.h"
 #include "support/FakeTool.h"
-#include "support/Instrument.h"
-#include "support/TestWindow.h"
+#include "support/RealTool.h"
 #include "support/WindowPump.h"
 
 #include <QComboBox>
@@ -102,38 +100,29 @@ private slots:
     void damagedSettingsFileLetsStartUpGoOn();
 
 private:
-    // The window after start-up, with its boxes answered and its process end recorded; its
-    // program folder a temporary one unless a row made the window first.
+    // The window after start-up, with its boxes answered and its process end recorded.
     void startTool();
 
-    std::unique_ptr<QTemporaryDir> m_devices;
     std::unique_ptr<QTemporaryDir> m_files;
-    std::unique_ptr<BoxResponder> m_responder;
-    std::unique_ptr<TestWindow> m_window;
+    std::unique_ptr<RealTool> m_tool;
 };
 
 void TestFaults::init()
 {
-    m_devices = std::make_unique<QTemporaryDir>();
+    m_tool = std::make_unique<RealTool>();
     m_files = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_devices->isValid() && m_files->isValid());
-    qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
-    m_responder = std::make_unique<BoxResponder>();
+    QVERIFY(m_tool->devices.isValid() && m_files->isValid());
 }
 
 void TestFaults::cleanup()
 {
-    m_window.reset();
-    m_responder.reset();
+    m_tool.reset();
     m_files.reset();
-    m_devices.reset();
 }
 
 void TestFaults::startTool()
 {
-    if (!m_window)
-        m_window = std::make_unique<TestWindow>();
-    QVERIFY(m_window->start());
+    QVERIFY(m_tool->window->start());
 }
 
 void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore_data()
@@ -160,23 +149,24 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
     QFETCH(QByteArray, upload);
     QFETCH(bool, cutOff);
 
-    auto device = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB0"));
+    auto device = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     startTool();
-    QtSerialPortService &port = m_window->serialPort();
-    Main &main = m_window->main();
-    auto *save = m_window->findChild<QPushButton *>(QStringLiteral("SaveButton"));
+    QtSerialPortService &port = m_tool->window->serialPort();
+    Main &main = m_tool->window->main();
+    auto *save = m_tool->window->findChild<QPushButton *>(QStringLiteral("SaveButton"));
 
     QVERIFY(device->write(beforePull));
     if (takenBefore) {
-        pumpUntil(*m_window, [&] { return device->delivered() && port.InBufferCount() == 0; });
+        pumpUntil(*m_tool->window,
+                  [&] { return device->delivered() && port.InBufferCount() == 0; });
     } else {
         // Held by the port, not yet polled: only what the port has taken survives a hang-up.
         QTRY_COMPARE(port.InBufferCount(), qint16(beforePull.size()));
     }
     device->hangUp();
-    pumpUntil(*m_window, [this] { return !m_responder->boxes.isEmpty(); });
+    pumpUntil(*m_tool->window, [this] { return !m_tool->responder.boxes.isEmpty(); });
 
-    const QStringList lines = m_responder->boxes[0].text.split(QLatin1Char('\n'));
+    const QStringList lines = m_tool->responder.boxes[0].text.split(QLatin1Char('\n'));
     QCOMPARE(lines.value(0), kCable);
     QVERIFY2(lines.value(1).contains(QStringLiteral("COM 1")), qPrintable(lines.join('|')));
     QCOMPARE(lines.size() == 3 && lines[2].contains(QStringLiteral("cut off")), cutOff);
@@ -189,17 +179,17 @@ void TestFaults::cablePulledDuringAnUploadKeepsWhatCameBefore()
 
     // Plugged back in: the port reopens by itself, the upload received before is still there to
     // save, and the instrument's next upload, sent whole, decodes.
-    device = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB0"));
-    pumpUntil(*m_window, [&] { return port.PortOpen(); });
+    device = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    pumpUntil(*m_tool->window, [&] { return port.PortOpen(); });
     QCOMPARE(main.UploadData, upload);
     QCOMPARE(save->isEnabled(), !upload.isEmpty());
     QVERIFY(device->write(kAbc));
-    pumpUntil(*m_window, [&] { return main.UploadData == "abc"; });
-    QCOMPARE(m_window->uploadText(), kComplete);
+    pumpUntil(*m_tool->window, [&] { return main.UploadData == "abc"; });
+    QCOMPARE(m_tool->window->uploadText(), kComplete);
     QVERIFY(save->isEnabled());
     QCOMPARE(main.DataSaved, qint16(0));
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_window->endedWith.isEmpty());
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
+    QVERIFY(m_tool->window->endedWith.isEmpty());
 }
 
 void TestFaults::portHeldByAnotherProgramAtStartUp_data()
@@ -215,30 +205,29 @@ void TestFaults::portHeldByAnotherProgramAtStartUp()
     QFETCH(bool, retry);
 
     // COM 1 was the port last used; COM 3 is free but is not the one the user chose.
-    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
-    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    m_window = std::make_unique<TestWindow>();
-    const QString configPath = m_window->configPath();
-    const QByteArray settings = settingsFile(1, m_window->programFolder());
+    Instrument com1(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
+    const QString configPath = m_tool->window->configPath();
+    const QByteArray settings = settingsFile(1, m_tool->window->programFolder());
     QVERIFY(writeFile(configPath, settings));
     QtSerialPortService otherProgram;
     otherProgram.setCommPort(1);
     otherProgram.setPortOpen(true);
 
     QStringList entriesAtTheBox;
-    m_window->beforeBox = [&] {
-        auto *combo = m_window->findChild<QComboBox *>(QStringLiteral("ComComboBox"));
+    m_tool->window->beforeBox = [&] {
+        auto *combo = m_tool->window->findChild<QComboBox *>(QStringLiteral("ComComboBox"));
         for (int i = 0; i < combo->count(); ++i)
             entriesAtTheBox << combo->itemText(i);
         if (retry)
             otherProgram.setPortOpen(false);
     };
     if (retry)
-        m_responder->presses = {QMessageBox::Retry};
+        m_tool->responder.presses = {QMessageBox::Retry};
     startTool();
 
-    QCOMPARE(m_responder->boxes.size(), 1);
-    const BoxResponder::Box box = m_responder->boxes[0];
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
+    const BoxResponder::Box box = m_tool->responder.boxes[0];
     QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
     QCOMPARE(box.text, kCable + QStringLiteral("\nCOM 1 (%1) is held by another program; close "
                                                "that program.")
@@ -249,20 +238,20 @@ void TestFaults::portHeldByAnotherProgramAtStartUp()
     QCOMPARE(entriesAtTheBox, QStringList{QStringLiteral("COM 3")});
     QCOMPARE(readFile(configPath), settings);
 
-    QtSerialPortService &port = m_window->serialPort();
+    QtSerialPortService &port = m_tool->window->serialPort();
     if (!retry) {
-        QCOMPARE(m_window->endedWith, QList<int>{0});
+        QCOMPARE(m_tool->window->endedWith, QList<int>{0});
         QVERIFY(!port.PortOpen());
         QVERIFY(otherProgram.PortOpen());
         return;
     }
-    QVERIFY(m_window->endedWith.isEmpty());
+    QVERIFY(m_tool->window->endedWith.isEmpty());
     QVERIFY(port.PortOpen());
     QCOMPARE(port.CommPort(), qint16(1));
-    QCOMPARE(m_window->comPortText(), QStringLiteral("COM 1"));
+    QCOMPARE(m_tool->window->comPortText(), QStringLiteral("COM 1"));
     QVERIFY(com1.write(kAbc));
-    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
-    QCOMPARE(m_window->main().UploadData, QByteArray("abc"));
+    pumpUntil(*m_tool->window, [this] { return m_tool->window->uploadText() == kComplete; });
+    QCOMPARE(m_tool->window->main().UploadData, QByteArray("abc"));
 }
 
 void TestFaults::lineNoiseLeavesTheToolResponsive()
@@ -277,12 +266,12 @@ void TestFaults::lineNoiseLeavesTheToolResponsive()
             c = 'x';
     }
 
-    PouringLine device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    PouringLine device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     startTool();
-    Main &main = m_window->main();
-    auto *clear = m_window->findChild<QPushButton *>(QStringLiteral("ClearButton"));
-    auto *save = m_window->findChild<QPushButton *>(QStringLiteral("SaveButton"));
-    auto *exit = m_window->findChild<QPushButton *>(QStringLiteral("ExitButton"));
+    Main &main = m_tool->window->main();
+    auto *clear = m_tool->window->findChild<QPushButton *>(QStringLiteral("ClearButton"));
+    auto *save = m_tool->window->findChild<QPushButton *>(QStringLiteral("SaveButton"));
+    auto *exit = m_tool->window->findChild<QPushButton *>(QStringLiteral("ExitButton"));
 
     // What the tool showed at each step, gathered while its own loop runs and checked after.
     qint64 sentWhenClicked = -1;
@@ -320,17 +309,18 @@ void TestFaults::lineNoiseLeavesTheToolResponsive()
                 sentWhenClicked = 0;
                 QMetaObject::invokeMethod(clear, &QPushButton::click, Qt::QueuedConnection);
             }
-            if (!device.done() || !device.delivered() || m_window->serialPort().InBufferCount())
+            if (!device.done() || !device.delivered() ||
+                m_tool->window->serialPort().InBufferCount())
                 return;
-            textAfterNoise = m_window->uploadText();
+            textAfterNoise = m_tool->window->uploadText();
             uploadAfterNoise = main.UploadData;
             saveAfterNoise = save->isEnabled();
-            boxesAfterNoise = int(m_responder->boxes.size());
+            boxesAfterNoise = int(m_tool->responder.boxes.size());
             device.pour(kTable);
             step = Step::Frame;
             return;
         case Step::Frame:
-            if (m_window->uploadText() != kComplete)
+            if (m_tool->window->uploadText() != kComplete)
                 return;
             step = Step::Exit;
             QMetaObject::invokeMethod(exit, &QPushButton::click, Qt::QueuedConnection);
@@ -342,7 +332,7 @@ void TestFaults::lineNoiseLeavesTheToolResponsive()
     driver.start();
     device.pour(noise);
     // The tool's own receive loop, until Exit ends it.
-    m_window->runActivated();
+    m_tool->window->runActivated();
     driver.stop();
 
     QVERIFY(!timedOut);
@@ -354,11 +344,11 @@ void TestFaults::lineNoiseLeavesTheToolResponsive()
     QVERIFY(!saveAfterNoise);
     QCOMPARE(boxesAfterNoise, 0);
     QCOMPARE(main.UploadData, kTableText);
-    QCOMPARE(m_window->uploadText(), kComplete);
+    QCOMPARE(m_tool->window->uploadText(), kComplete);
     // Exit asked about the unsaved upload (answered No) and ended the tool normally.
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QCOMPARE(m_responder->boxes[0].text, kQuestion);
-    QCOMPARE(m_window->endedWith, QList<int>{0});
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
+    QCOMPARE(m_tool->responder.boxes[0].text, kQuestion);
+    QCOMPARE(m_tool->window->endedWith, QList<int>{0});
 }
 
 void TestFaults::programFolderTakingNoFilesIsReportedAtExit_data()
@@ -384,32 +374,32 @@ void TestFaults::programFolderTakingNoFilesIsReportedAtExit()
                                QStringLiteral("/uploader.cfg");
     const QString reason = QStringLiteral("Not a directory");
 
-    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
-    m_window = std::make_unique<TestWindow>(program);
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    m_tool->window = std::make_unique<TestWindow>(program);
     startTool();
 
     // Start-up goes on without a word.
-    QVERIFY(m_responder->boxes.isEmpty());
-    QVERIFY(m_window->endedWith.isEmpty());
-    QVERIFY(m_window->serialPort().PortOpen());
+    QVERIFY(m_tool->responder.boxes.isEmpty());
+    QVERIFY(m_tool->window->endedWith.isEmpty());
+    QVERIFY(m_tool->window->serialPort().PortOpen());
     QVERIFY(!QFileInfo::exists(configPath));
     QVERIFY(device.write(kAbc));
-    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
+    pumpUntil(*m_tool->window, [this] { return m_tool->window->uploadText() == kComplete; });
 
-    m_responder->presses = {QMessageBox::No};
-    QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("ExitButton")),
+    m_tool->responder.presses = {QMessageBox::No};
+    QTest::mouseClick(m_tool->window->findChild<QPushButton *>(QStringLiteral("ExitButton")),
                       Qt::LeftButton);
 
-    QCOMPARE(m_responder->boxes.size(), 2);
-    QCOMPARE(m_responder->boxes[0].text, kQuestion);
-    const BoxResponder::Box box = m_responder->boxes[1];
+    QCOMPARE(m_tool->responder.boxes.size(), 2);
+    QCOMPARE(m_tool->responder.boxes[0].text, kQuestion);
+    const BoxResponder::Box box = m_tool->responder.boxes[1];
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
     QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     // The reason follows the file's name on a line of its own.
     QVERIFY2(!box.text.section(QLatin1Char('\n'), 1).trimmed().isEmpty(), qPrintable(box.text));
-    QCOMPARE(m_window->endedWith, QList<int>{1});
+    QCOMPARE(m_tool->window->endedWith, QList<int>{1});
     QCOMPARE(readFile(file), QByteArray("x"));
 }
 

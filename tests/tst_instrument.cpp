@@ -1,4 +1,5 @@
 #include "serial/QtSerialPortService.h"
+#include "support/Instrument.h"
 #include "support/Uploads.h"
 #include "tools/InstrumentFrame.h"
 #include "tools/InstrumentOptions.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-const QByteArray kDeviceDirVariable("BRACKENFELD_DEVICE_DIR");
 const QString kInstrument = QStringLiteral(INSTRUMENT_PATH);
 
 // COM 3 is the third USB serial device.
@@ -69,21 +69,19 @@ private:
     void start(QProcess &process, const QStringList &arguments);
     QByteArray receive(QtSerialPortService &port);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DeviceFolder> m_dir;
     QByteArray m_received;
 };
 
 void TestInstrument::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<DeviceFolder>();
     QVERIFY(m_dir->isValid());
-    qputenv(kDeviceDirVariable, QFile::encodeName(m_dir->path()));
     m_received.clear();
 }
 
 void TestInstrument::cleanup()
 {
-    qunsetenv(kDeviceDirVariable);
     m_dir.reset();
 }
 
@@ -156,7 +154,9 @@ void TestInstrument::everyFrameDecodes()
     const QByteArray frame = instrumentFrame(payload, false);
     const DecodedFrame decoded = decode("noise" + frame + "\r\n");
     QCOMPARE(decoded.outcome, FrameOutcome::Decoded);
-    QCOMPARE(decoded.text, plainlyDecoded(payload));
+    QCOMPARE(decoded.text, decodedText(payload));
+    // What the simulator says the tool saves is what the tool decodes, and the line end after it.
+    QCOMPARE(savedFile(payload), decoded.text + "\r\n");
     QCOMPARE(decoded.frameEnd, qsizetype(5 + frame.size()));
 }
 
@@ -278,8 +278,7 @@ void TestInstrument::sendsNoiseFrameAndTrailerOverALink()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame(instrumentPayload(sampleCsv()), false);
     const QByteArray expected = "xx" + frame + "\r\n";
     QTRY_VERIFY(receive(port).size() >= expected.size());
@@ -317,8 +316,7 @@ void TestInstrument::keepsTheLinkOpenUntilTerminated()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame("Sample,pH\r1,7.02\r2,6.98\r", true);
     QTRY_VERIFY(receive(port).size() >= 2 * frame.size());
     QCOMPARE(m_received, frame + frame);
@@ -344,8 +342,7 @@ void TestInstrument::sendsOneUploadForEachEnter()
     QTRY_VERIFY(QFileInfo::exists(linkPath()));
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     const QByteArray frame = instrumentFrame(instrumentPayload(sampleCsv()), false);
     instrument.write("\n");
     QTRY_VERIFY(receive(port).size() >= frame.size());
@@ -354,8 +351,16 @@ void TestInstrument::sendsOneUploadForEachEnter()
     QTRY_VERIFY(receive(port).size() >= 3 * frame.size());
     QCOMPARE(m_received, frame + frame + frame);
 
+    // The end of input stops the sending, not the device: the cable stays in until the signal.
     instrument.closeWriteChannel();
+    QByteArray said;
+    QTRY_VERIFY((said += instrument.readAllStandardOutput()).contains("Input ended"));
+    QVERIFY(!instrument.waitForFinished(200));
+    QVERIFY(port.PortOpen());
+    QVERIFY(!port.takeDeviceLoss());
+    instrument.terminate();
     QTRY_COMPARE(instrument.state(), QProcess::NotRunning);
+    QCOMPARE(instrument.exitStatus(), QProcess::NormalExit);
     QCOMPARE(instrument.exitCode(), 0);
     QVERIFY(!QFileInfo(linkPath()).isSymLink());
 }
@@ -384,6 +389,8 @@ void TestInstrument::badArgumentsExitWithStatusTwo_data()
     QTest::newRow("link and device")
         << QStringList{link, linkHere, QStringLiteral("--device"), QStringLiteral("/dev/null")};
     QTest::newRow("neither link nor device") << QStringList{};
+    QTest::newRow("print-saved and link")
+        << QStringList{QStringLiteral("--print-saved"), link, linkHere};
     QTest::newRow("two files") << QStringList{link, linkHere, QStringLiteral("@CSV@"),
                                               QStringLiteral("@CSV@")};
     QTest::newRow("file cannot be read")

@@ -1,7 +1,5 @@
-#include "support/BoxResponder.h"
 #include "support/Files.h"
-#include "support/Instrument.h"
-#include "support/TestWindow.h"
+#include "support/RealTool.h"
 #include "support/Uploads.h"
 #include "support/WindowPump.h"
 
@@ -51,34 +49,28 @@ private:
     // Dispatches and polls as the receive loop does, until the port has delivered everything.
     void pumpUntilDelivered(Instrument &device);
 
-    std::unique_ptr<QTemporaryDir> m_devices;
-    std::unique_ptr<BoxResponder> m_responder;
-    std::unique_ptr<TestWindow> m_window;
+    std::unique_ptr<RealTool> m_tool;
 };
 
 void TestMainWindow::init()
 {
-    m_devices = std::make_unique<QTemporaryDir>();
-    qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(m_devices->path()));
-    m_responder = std::make_unique<BoxResponder>();
-    m_window = std::make_unique<TestWindow>();
+    m_tool = std::make_unique<RealTool>();
 }
 
 void TestMainWindow::cleanup()
 {
-    m_window.reset();
-    m_responder.reset();
+    m_tool.reset();
 }
 
 void TestMainWindow::startTool()
 {
-    QVERIFY(m_window->start());
+    QVERIFY(m_tool->window->start());
 }
 
 void TestMainWindow::pumpUntilDelivered(Instrument &device)
 {
-    SerialPortService &port = m_window->serialPort();
-    pumpUntil(*m_window, [&] { return device.delivered() && port.InBufferCount() == 0; });
+    SerialPortService &port = m_tool->window->serialPort();
+    pumpUntil(*m_tool->window, [&] { return device.delivered() && port.InBufferCount() == 0; });
 }
 
 void TestMainWindow::controlsStandWhereDesigned_data()
@@ -101,8 +93,8 @@ void TestMainWindow::controlsStandWhereDesigned()
     QFETCH(QRect, rect);
     QFETCH(QString, text);
 
-    QCOMPARE(m_window->size(), QSize(417, 353));
-    auto *control = m_window->findChild<QWidget *>(name);
+    QCOMPARE(m_tool->window->size(), QSize(417, 353));
+    auto *control = m_tool->window->findChild<QWidget *>(name);
     QVERIFY(control);
     QCOMPARE(control->geometry(), rect);
     if (auto *button = qobject_cast<QPushButton *>(control)) {
@@ -124,9 +116,9 @@ void TestMainWindow::controlsStandWhereDesigned()
 
 void TestMainWindow::focusMovesInTabOrder()
 {
-    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     startTool();
-    QCOMPARE(QApplication::focusWidget(), m_window->findChild<QWidget *>("ComComboBox"));
+    QCOMPARE(QApplication::focusWidget(), m_tool->window->findChild<QWidget *>("ComComboBox"));
 
     // Save is disabled until an upload completes, so Tab passes it by; the label takes no focus.
     QStringList order;
@@ -139,9 +131,9 @@ void TestMainWindow::focusMovesInTabOrder()
 
 void TestMainWindow::statusBoxRefusesTyping()
 {
-    auto *box = m_window->findChild<QPlainTextEdit *>("UploadTextBox");
-    m_window->show();
-    m_window->setUploadText(QStringLiteral("UPLOADING.."));
+    auto *box = m_tool->window->findChild<QPlainTextEdit *>("UploadTextBox");
+    m_tool->window->show();
+    m_tool->window->setUploadText(QStringLiteral("UPLOADING.."));
     box->setFocus();
     QApplication::clipboard()->setText(QStringLiteral("pasted"));
 
@@ -161,19 +153,20 @@ void TestMainWindow::statusBoxRefusesTyping()
 
 void TestMainWindow::progressLineWrapsLikeOneLine()
 {
-    auto *box = m_window->findChild<QPlainTextEdit *>("UploadTextBox");
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->setUploadText(QStringLiteral("UPLOADING"));
+    auto *box = m_tool->window->findChild<QPlainTextEdit *>("UploadTextBox");
+    m_tool->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_tool->window.get()));
+    m_tool->window->setUploadText(QStringLiteral("UPLOADING"));
     constexpr int kDots = 500;
     for (int i = 0; i < kDots; ++i)
-        m_window->appendUploadText(QStringLiteral("."));
+        m_tool->window->appendUploadText(QStringLiteral("."));
 
-    QCOMPARE(m_window->uploadText(), QStringLiteral("UPLOADING") + QString(kDots, u'.'));
-    QVERIFY(m_window->uploadTextStartsWith(QStringLiteral("UPLOADING") + QString(kDots, u'.')));
+    QCOMPARE(m_tool->window->uploadText(), QStringLiteral("UPLOADING") + QString(kDots, u'.'));
     QVERIFY(
-        !m_window->uploadTextStartsWith(QStringLiteral("UPLOADING") + QString(kDots + 1, u'.')));
-    QVERIFY(!m_window->uploadTextStartsWith(QStringLiteral("UPLOADING\n")));
+        m_tool->window->uploadTextStartsWith(QStringLiteral("UPLOADING") + QString(kDots, u'.')));
+    QVERIFY(!m_tool->window->uploadTextStartsWith(QStringLiteral("UPLOADING") +
+                                                  QString(kDots + 1, u'.')));
+    QVERIFY(!m_tool->window->uploadTextStartsWith(QStringLiteral("UPLOADING\n")));
 
     // The box shows dots that come in quick succession a moment later, all at once. On screen
     // they look like the one line wrapped at the box's edge: every screen line but the last is
@@ -190,31 +183,31 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
                     width - box->cursorWidth());
     }
 
-    m_window->setUploadText(kComplete);
+    m_tool->window->setUploadText(kComplete);
     QCOMPARE(document->blockCount(), 1);
-    QCOMPARE(m_window->uploadText(), kComplete);
+    QCOMPARE(m_tool->window->uploadText(), kComplete);
 }
 
 void TestMainWindow::noKeyPressesAButton()
 {
-    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
-    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
+    Instrument com1(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
     startTool();
     QList<std::shared_ptr<QSignalSpy>> spies;
     for (const char *name : {"ClearButton", "SaveButton", "ExitButton"})
-        spies << std::make_shared<QSignalSpy>(m_window->findChild<QPushButton *>(name),
+        spies << std::make_shared<QSignalSpy>(m_tool->window->findChild<QPushButton *>(name),
                                               &QPushButton::clicked);
 
     // Typing an entry's text and Enter in the combo box opens nothing; Esc presses nothing.
-    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
     combo->lineEdit()->selectAll();
     QTest::keyClicks(combo->lineEdit(), QStringLiteral("COM 3"));
     QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
     QTest::keyClick(combo, Qt::Key_Escape);
-    QTest::keyClick(m_window->findChild<QWidget *>("UploadTextBox"), Qt::Key_Return);
+    QTest::keyClick(m_tool->window->findChild<QWidget *>("UploadTextBox"), Qt::Key_Return);
 
-    QCOMPARE(m_window->main().PortNumber, qint16(1));
-    QCOMPARE(m_window->serialPort().CommPort(), qint16(1));
+    QCOMPARE(m_tool->window->main().PortNumber, qint16(1));
+    QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(1));
     for (const auto &spy : spies)
         QCOMPARE(spy->count(), 0);
 }
@@ -232,9 +225,9 @@ void TestMainWindow::keysPressTheFocusedButton()
 {
     QFETCH(Qt::Key, key);
 
-    Instrument com1(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument com1(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     startTool();
-    auto *clear = m_window->findChild<QPushButton *>("ClearButton");
+    auto *clear = m_tool->window->findChild<QPushButton *>("ClearButton");
     QSignalSpy clicked(clear, &QPushButton::clicked);
     clear->setFocus();
     QTest::keyClick(clear, key);
@@ -243,27 +236,27 @@ void TestMainWindow::keysPressTheFocusedButton()
 
 void TestMainWindow::loadListsThePortsAndOpensTheFirst()
 {
-    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    Instrument com12(m_devices->path(), QStringLiteral("ttyACM3"));
-    Instrument held(m_devices->path(), QStringLiteral("ttyUSB4"));
+    Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
+    Instrument com12(m_tool->devices.path(), QStringLiteral("ttyACM3"));
+    Instrument held(m_tool->devices.path(), QStringLiteral("ttyUSB4"));
     QtSerialPortService otherProgram;
     otherProgram.setCommPort(5);
     otherProgram.setPortOpen(true);
     startTool();
 
-    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->itemText(0), QStringLiteral("COM 3"));
     QCOMPARE(combo->itemText(1), QStringLiteral("COM 12"));
     QVERIFY(combo->itemData(1, Qt::ToolTipRole).toString().startsWith(com12.linkPath()));
     QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
-    QCOMPARE(m_window->caption(),
+    QCOMPARE(m_tool->window->caption(),
              QStringLiteral("Corvallen Brindlow Brackenfeld  ver " BRACKENFELD_VERSION));
-    QVERIFY(m_window->serialPort().PortOpen());
-    QCOMPARE(m_window->serialPort().CommPort(), qint16(3));
-    QVERIFY(!m_window->findChild<QPushButton *>("SaveButton")->isEnabled());
-    QCOMPARE(m_window->uploadText(), QString());
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_tool->window->serialPort().PortOpen());
+    QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(3));
+    QVERIFY(!m_tool->window->findChild<QPushButton *>("SaveButton")->isEnabled());
+    QCOMPARE(m_tool->window->uploadText(), QString());
+    QVERIFY(m_tool->responder.boxes.isEmpty());
 }
 
 void TestMainWindow::receivesLiveUploads_data()
@@ -283,105 +276,106 @@ void TestMainWindow::receivesLiveUploads()
     QFETCH(QList<QByteArray>, writes);
     QFETCH(QStringList, statuses);
 
-    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     startTool();
     QStringList seen;
     for (const QByteArray &bytes : writes) {
         QVERIFY(device.write(bytes));
         pumpUntilDelivered(device);
-        seen << m_window->uploadText();
+        seen << m_tool->window->uploadText();
     }
     QCOMPARE(seen, statuses);
-    QCOMPARE(m_window->main().UploadData, kTableText);
-    QVERIFY(m_window->findChild<QPushButton *>("SaveButton")->isEnabled());
+    QCOMPARE(m_tool->window->main().UploadData, kTableText);
+    QVERIFY(m_tool->window->findChild<QPushButton *>("SaveButton")->isEnabled());
 }
 
 void TestMainWindow::checksumErrorShowsItsMessage()
 {
-    Instrument device(m_devices->path(), QStringLiteral("ttyUSB0"));
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     startTool();
     QVERIFY(device.write(frame("abc", "00297")));
-    pumpUntil(*m_window, [this] { return !m_responder->boxes.isEmpty(); });
+    pumpUntil(*m_tool->window, [this] { return !m_tool->responder.boxes.isEmpty(); });
 
-    const BoxResponder::Box box = m_responder->boxes.first();
+    const BoxResponder::Box box = m_tool->responder.boxes.first();
     QCOMPARE(box.title, QStringLiteral("Brackenfeld"));
     QCOMPARE(box.text, QStringLiteral("Checksum error in uploaded data"));
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(m_window->uploadText(), QString());
+    QCOMPARE(m_tool->window->uploadText(), QString());
 }
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()
 {
-    Instrument com3(m_devices->path(), QStringLiteral("ttyUSB2"));
-    Instrument com12(m_devices->path(), QStringLiteral("ttyACM3"));
+    Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
+    Instrument com12(m_tool->devices.path(), QStringLiteral("ttyACM3"));
     startTool();
-    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);
 
-    QCOMPARE(m_window->main().PortNumber, qint16(12));
-    QCOMPARE(m_window->serialPort().CommPort(), qint16(12));
-    QVERIFY(m_window->serialPort().PortOpen());
+    QCOMPARE(m_tool->window->main().PortNumber, qint16(12));
+    QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(12));
+    QVERIFY(m_tool->window->serialPort().PortOpen());
     QVERIFY(com12.write(kTable));
-    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
+    pumpUntil(*m_tool->window, [this] { return m_tool->window->uploadText() == kComplete; });
 
     // Picking the open port again closes and reopens it.
     QTest::keyClick(combo, Qt::Key_Down);
-    QVERIFY(m_window->serialPort().PortOpen());
-    QCOMPARE(m_window->main().PortNumber, qint16(12));
+    QVERIFY(m_tool->window->serialPort().PortOpen());
+    QCOMPARE(m_tool->window->main().PortNumber, qint16(12));
 }
 
 void TestMainWindow::refusedChoiceAndPulledCableAreWaitedOut()
 {
-    auto com3 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyUSB2"));
-    auto com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
+    auto com3 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
+    auto com12 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyACM3"));
     startTool();
 
     // COM 12 goes away before the user picks it: the tool says so and keeps running.
     com12.reset();
-    auto *combo = m_window->findChild<QComboBox *>("ComComboBox");
+    auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
     combo->setCurrentIndex(1);
     emit combo->activated(1);
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_responder->boxes[0].text.startsWith(kCable + QLatin1Char('\n')));
-    QVERIFY(m_responder->boxes[0].text.contains(QStringLiteral("COM 12")));
-    QCOMPARE(m_window->main().PortNumber, qint16(12));
-    QVERIFY(!m_window->serialPort().PortOpen());
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
+    QVERIFY(m_tool->responder.boxes[0].text.startsWith(kCable + QLatin1Char('\n')));
+    QVERIFY(m_tool->responder.boxes[0].text.contains(QStringLiteral("COM 12")));
+    QCOMPARE(m_tool->window->main().PortNumber, qint16(12));
+    QVERIFY(!m_tool->window->serialPort().PortOpen());
 
     // Plugged in again, it is reopened within about a second, without a word.
-    com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->serialPort().PortOpen(), 5000);
-    QCOMPARE(m_responder->boxes.size(), 1);
+    com12 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyACM3"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_tool->window->serialPort().PortOpen(), 5000);
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
 
     // The cable is pulled in the middle of an upload: the cut-off upload is dropped, and the
     // user is told to send it again.
     QVERIFY(com12->write(kTable.left(6)));
     pumpUntilDelivered(*com12);
     com12->hangUp();
-    pumpUntil(*m_window, [this] { return m_responder->boxes.size() == 2; });
-    QVERIFY(m_responder->boxes[1].text.startsWith(kCable));
-    QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("cut off")));
-    QVERIFY(!m_window->serialPort().PortOpen());
+    pumpUntil(*m_tool->window, [this] { return m_tool->responder.boxes.size() == 2; });
+    QVERIFY(m_tool->responder.boxes[1].text.startsWith(kCable));
+    QVERIFY(m_tool->responder.boxes[1].text.contains(QStringLiteral("cut off")));
+    QVERIFY(!m_tool->window->serialPort().PortOpen());
 
-    com12 = std::make_unique<Instrument>(m_devices->path(), QStringLiteral("ttyACM3"));
-    pumpUntil(*m_window, [this] { return m_window->serialPort().PortOpen(); });
+    com12 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyACM3"));
+    pumpUntil(*m_tool->window, [this] { return m_tool->window->serialPort().PortOpen(); });
     QVERIFY(com12->write(kTable));
-    pumpUntil(*m_window, [this] { return m_window->uploadText() == kComplete; });
-    QCOMPARE(m_window->main().UploadData, kTableText);
-    QCOMPARE(m_responder->boxes.size(), 2);
+    pumpUntil(*m_tool->window, [this] { return m_tool->window->uploadText() == kComplete; });
+    QCOMPARE(m_tool->window->main().UploadData, kTableText);
+    QCOMPARE(m_tool->responder.boxes.size(), 2);
 }
 
 void TestMainWindow::exitWritesTheSettingsAndEnds()
 {
-    Instrument device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB1"));
     startTool();
-    QTest::mouseClick(m_window->findChild<QPushButton *>("ExitButton"), Qt::LeftButton);
+    QTest::mouseClick(m_tool->window->findChild<QPushButton *>("ExitButton"), Qt::LeftButton);
 
-    QVERIFY(m_responder->boxes.isEmpty());
-    QCOMPARE(m_window->endedWith, QList<int>{0});
-    QVERIFY(!m_window->serialPort().PortOpen());
-    QCOMPARE(readFile(m_window->configPath()), settingsFile(2, m_window->programFolder()));
+    QVERIFY(m_tool->responder.boxes.isEmpty());
+    QCOMPARE(m_tool->window->endedWith, QList<int>{0});
+    QVERIFY(!m_tool->window->serialPort().PortOpen());
+    QCOMPARE(readFile(m_tool->window->configPath()),
+             settingsFile(2, m_tool->window->programFolder()));
 }
 
 void TestMainWindow::terminationSignalClosesTheWindow_data()
@@ -397,12 +391,12 @@ void TestMainWindow::terminationSignalClosesTheWindow()
 {
     QFETCH(int, signal);
 
-    Instrument device(m_devices->path(), QStringLiteral("ttyUSB1"));
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB1"));
     startTool();
     QCOMPARE(std::raise(signal), 0);
     // Nothing was unsaved: no question, and the process ended well.
-    QTRY_COMPARE(m_window->endedWith, QList<int>{0});
-    QVERIFY(m_responder->boxes.isEmpty());
+    QTRY_COMPARE(m_tool->window->endedWith, QList<int>{0});
+    QVERIFY(m_tool->responder.boxes.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

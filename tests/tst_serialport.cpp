@@ -21,8 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QByteArray kDeviceDirVariable("BRACKENFELD_DEVICE_DIR");
-
 // COM 3 is the third USB serial device.
 constexpr qint16 kPort = 3;
 const QString kDevice = QStringLiteral("ttyUSB2");
@@ -88,20 +86,35 @@ private slots:
 
 private:
     QString devicePath(const QString &name) const { return m_dir->filePath(name); }
+    // COM 3 on a stand-in device, open; both live until the test's cleanup.
+    struct PortOnDevice
+    {
+        explicit PortOnDevice(const QString &folder) : device(folder, kDevice)
+        {
+            openPort(port, kPort);
+        }
+        Instrument device;
+        QtSerialPortService port;
+    };
+    PortOnDevice &openPortOnDevice()
+    {
+        m_portOnDevice = std::make_unique<PortOnDevice>(m_dir->path());
+        return *m_portOnDevice;
+    }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DeviceFolder> m_dir;
+    std::unique_ptr<PortOnDevice> m_portOnDevice;
 };
 
 void TestSerialPort::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<DeviceFolder>();
     QVERIFY(m_dir->isValid());
-    qputenv(kDeviceDirVariable, QFile::encodeName(m_dir->path()));
 }
 
 void TestSerialPort::cleanup()
 {
-    qunsetenv(kDeviceDirVariable);
+    m_portOnDevice.reset();
     m_dir.reset();
 }
 
@@ -131,12 +144,12 @@ void TestSerialPort::portTable()
 
 void TestSerialPort::portTableDefaultsToDev()
 {
-    qunsetenv(kDeviceDirVariable);
+    qunsetenv(DeviceFolder::kVariable);
     QCOMPARE(devicePathForPort(1), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(devicePathForPort(16), QStringLiteral("/dev/ttyS1"));
     QCOMPARE(devicePathForPort(17), QString());
 
-    qputenv(kDeviceDirVariable, QByteArray());
+    qputenv(DeviceFolder::kVariable, QByteArray());
     QCOMPARE(devicePathForPort(9), QStringLiteral("/dev/ttyACM0"));
 }
 
@@ -157,7 +170,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
     const auto restore = qScopeGuard([&] { QDir::setCurrent(startFolder); });
     QVERIFY(QDir::setCurrent(m_dir->path()));
     QVERIFY(QDir().mkdir(QStringLiteral("devices")));
-    qputenv(kDeviceDirVariable, "devices");
+    qputenv(DeviceFolder::kVariable, "devices");
 
     Instrument pty(m_dir->filePath(QStringLiteral("devices")), kDevice);
     QCOMPARE(QFileInfo(devicePathForPort(kPort)).canonicalFilePath(), pty.devicePath());
@@ -172,10 +185,7 @@ void TestSerialPort::relativeDeviceFolderStillOpens()
 
 void TestSerialPort::opensAt19200EightNOne()
 {
-    Instrument pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     const termios line = pty.lineSettings();
     QCOMPARE(cfgetispeed(&line), speed_t(B19200));
@@ -225,10 +235,7 @@ void TestSerialPort::readsEveryByteUnchanged()
 
 void TestSerialPort::manySmallWritesLoseNothing()
 {
-    Instrument pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     QByteArray sent;
     QByteArray received;
@@ -249,10 +256,7 @@ void TestSerialPort::manySmallWritesLoseNothing()
 
 void TestSerialPort::countStopsAt32767ButInputReturnsAll()
 {
-    Instrument pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     QByteArray bytes;
     for (int i = 0; i < 40000; ++i)
@@ -342,10 +346,7 @@ void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen()
 {
     QFETCH(bool, changePort);
 
-    Instrument pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     if (changePort)
         QVERIFY_THROWS_EXCEPTION(PlatformError, port.setCommPort(qint16(kPort + 1)));
@@ -386,10 +387,7 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
 
 void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 {
-    Instrument pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
 
     const QByteArray bytes("\x02"
                            "1,2\r");
@@ -408,10 +406,7 @@ void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
 
 void TestSerialPort::lostPortStaysQuiet()
 {
-    Instrument pty(m_dir->path(), kDevice);
-    QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    auto &[pty, port] = openPortOnDevice();
     pty.hangUp();
     QTRY_VERIFY(!port.PortOpen());
     QVERIFY(port.takeDeviceLoss());
@@ -458,8 +453,7 @@ void TestSerialPort::modemLinesAPtyLacksDoNotStopTheOpen()
     }
 
     QtSerialPortService port;
-    port.setCommPort(kPort);
-    port.setPortOpen(true);
+    openPort(port, kPort);
     QVERIFY(pty.write("x"));
     QTRY_COMPARE(port.InBufferCount(), qint16(1));
     QVERIFY(port.PortOpen());

@@ -217,7 +217,7 @@ void TestUploadFrame::agreesWithThePlainReading()
             const DecodedFrame decoded =
                 DecodeUploadFrame(noise + frame(payload, field), kStart, kEnd);
             QVERIFY2(decoded.outcome == FrameOutcome::Decoded, qPrintable(which));
-            QVERIFY2(decoded.text == plainlyDecoded(payload), qPrintable(which));
+            QVERIFY2(decoded.text == decodedText(payload), qPrintable(which));
 
             const QByteArray wrongField =
                 QByteArray::number(field.toInt() ^ 1).rightJustified(5, '0');

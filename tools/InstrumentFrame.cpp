@@ -34,6 +34,16 @@ QByteArray instrumentFrame(QByteArrayView payload, bool corruptChecksum)
            QByteArray::number(checksum).rightJustified(kChecksumDigits, '0') + '\x04';
 }
 
+QByteArray decodedText(QByteArrayView payload)
+{
+    return payload.toByteArray().replace(',', '\t').replace("\r", "\r\n");
+}
+
+QByteArray savedFile(QByteArrayView payload)
+{
+    return decodedText(payload) + "\r\n";
+}
+
 QByteArray sampleCsv()
 {
     return QByteArrayLiteral("Sample,Time,Temperature C,Conductivity uS/cm,pH\n"

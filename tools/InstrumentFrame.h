@@ -13,5 +13,13 @@ QByteArray instrumentPayload(QByteArrayView csv);
 // the frame.
 QByteArray instrumentFrame(QByteArrayView payload, bool corruptChecksum);
 
+// The text Brackenfeld decodes from an upload of this payload, read the plain way: every comma
+// becomes a tab and every CR a CR LF.
+QByteArray decodedText(QByteArrayView payload);
+
+// The file that Brackenfeld saves from an upload of this payload: its decoded text, and one more
+// CR LF to end the file.
+QByteArray savedFile(QByteArrayView payload);
+
 // The CSV sent when no file is given: a few measurement rows of the kind the instrument records.
 QByteArray sampleCsv();

@@ -1,6 +1,7 @@
 #include "tools/InstrumentOptions.h"
 
 #include <QCommandLineParser>
+#include <QHash>
 
 #include <algorithm>
 #include <cctype>
@@ -26,6 +27,7 @@ const char *const kClosingNotes =
     "      then start Brackenfeld with BRACKENFELD_DEVICE_DIR=/tmp/devices and pick COM 1\n"
     "  brackenfeld-instrument --link /tmp/devices/ttyUSB0 --count 0 --on-enter readings.csv\n"
     "  brackenfeld-instrument --device /dev/ttyUSB1 --corrupt-checksum\n"
+    "  brackenfeld-instrument --print-saved readings.csv | cmp - readings.xls\n"
     "\n"
     "Exit status: 0 when done or stopped by Ctrl+C, 1 when the device fails, 2 for bad\n"
     "arguments.\n";
@@ -74,12 +76,17 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Send TEXT after each upload's end byte, escapes as for --noise."),
          QStringLiteral("TEXT")},
         {QStringLiteral("on-enter"),
-         QStringLiteral("Then send one more upload each time Enter is pressed, until Ctrl+D "
-                        "(end of input) or Ctrl+C.")},
+         QStringLiteral("Then send one more upload each time Enter is pressed, until Ctrl+C. "
+                        "When input ends (Ctrl+D) Enter sends no more, and the device stays "
+                        "open until Ctrl+C.")},
         {QStringLiteral("keep-open"),
          QStringLiteral("When all is sent, keep the device open until Ctrl+C, so Brackenfeld "
                         "does not see the cable pulled.")},
         {QStringLiteral("quiet"), QStringLiteral("Print nothing but errors.")},
+        {QStringLiteral("print-saved"),
+         QStringLiteral("Send nothing; print the file that Brackenfeld saves from the upload "
+                        "(tab-separated, CR LF line ends, one more CR LF at the end), to check a "
+                        "saved file against.")},
     });
 }
 
@@ -116,9 +123,13 @@ ParsedOptions readOptions(const QCommandLineParser &parser)
 
     options.linkPath = parser.value(QStringLiteral("link"));
     options.devicePath = parser.value(QStringLiteral("device"));
+    options.printSaved = parser.isSet(QStringLiteral("print-saved"));
     if (parser.isSet(QStringLiteral("link")) && parser.isSet(QStringLiteral("device")))
         return error(QStringLiteral("--link and --device cannot be used together"));
-    if (options.linkPath.isEmpty() && options.devicePath.isEmpty())
+    if (options.printSaved &&
+        (parser.isSet(QStringLiteral("link")) || parser.isSet(QStringLiteral("device"))))
+        return error(QStringLiteral("--print-saved sends nothing: leave out --link and --device"));
+    if (!options.printSaved && options.linkPath.isEmpty() && options.devicePath.isEmpty())
         return error(QStringLiteral("say where to send: --link DIR/NAME or --device PATH"));
 
     const QStringList files = parser.positionalArguments();
@@ -207,6 +218,10 @@ ParsedOptions parseInstrumentOptions(const QStringList &arguments)
 
 std::optional<QByteArray> decodeEscapes(const QString &text)
 {
+    // The one-letter escapes, each with the byte it stands for.
+    static const QHash<char, char> kEscapes{{'r', '\r'}, {'n', '\n'}, {'t', '\t'}, {'\\', '\\'}};
+    const auto isHex = [](char c) { return std::isxdigit(uchar(c)) != 0; };
+
     const QByteArray in = text.toUtf8();
     QByteArray out;
     for (qsizetype i = 0; i < in.size(); ++i) {
@@ -216,31 +231,16 @@ std::optional<QByteArray> decodeEscapes(const QString &text)
         }
         if (++i == in.size())
             return std::nullopt;
-        switch (in[i]) {
-        case 'r':
-            out.append('\r');
-            break;
-        case 'n':
-            out.append('\n');
-            break;
-        case 't':
-            out.append('\t');
-            break;
-        case '\\':
-            out.append('\\');
-            break;
-        case 'x': {
-            const QByteArray digits = in.mid(i + 1, 2);
-            const auto isHex = [](char c) { return std::isxdigit(uchar(c)) != 0; };
-            if (digits.size() != 2 || !std::all_of(digits.begin(), digits.end(), isHex))
-                return std::nullopt;
-            out.append(char(digits.toInt(nullptr, 16)));
-            i += 2;
-            break;
+        if (const auto escape = kEscapes.constFind(in[i]); escape != kEscapes.cend()) {
+            out.append(*escape);
+            continue;
         }
-        default:
+        // \xHH
+        const QByteArray digits = in.mid(i + 1, 2);
+        if (in[i] != 'x' || digits.size() != 2 || !std::all_of(digits.begin(), digits.end(), isHex))
             return std::nullopt;
-        }
+        out.append(char(digits.toInt(nullptr, 16)));
+        i += 2;
     }
     return out;
 }

@@ -27,6 +27,8 @@ struct InstrumentOptions
     bool onEnter = false;
     bool keepOpen = false;
     bool quiet = false;
+    // Print what Brackenfeld saves from the upload instead of sending it.
+    bool printSaved = false;
 };
 
 struct ParsedOptions

@@ -42,6 +42,10 @@ PseudoTerminalLink::PseudoTerminalLink(const QString &linkPath)
     m_devicePath = QFile::decodeName(device);
     // Non-blocking, so that a full queue waits in a poll that a signal can end.
     ::fcntl(m_instrument, F_SETFL, ::fcntl(m_instrument, F_GETFL) | O_NONBLOCK);
+    // Programs started meanwhile, the tool among them, must not hold the line open: hanging up
+    // would then pull no cable.
+    ::fcntl(m_instrument, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_port, F_SETFD, FD_CLOEXEC);
     try {
         link();
     } catch (const PlatformError &) {

@@ -41,6 +41,17 @@ int fail(int status, const QString &reason)
     return status;
 }
 
+// The exit status.
+int printSavedFile(const QByteArray &payload)
+{
+    const QByteArray saved = savedFile(payload);
+    // A full disk must not pass for the whole file.
+    if (std::fwrite(saved.constData(), 1, size_t(saved.size()), stdout) != size_t(saved.size()) ||
+        std::fflush(stdout) != 0)
+        return fail(kExitFailed, QStringLiteral("cannot write the saved file to standard output"));
+    return 0;
+}
+
 QDeadlineTimer after(double seconds)
 {
     const std::chrono::duration<double> wait(seconds);
@@ -137,7 +148,7 @@ private:
     // One upload for each line read from standard input, until its end.
     bool sendOnEnter()
     {
-        say(QStringLiteral("Press Enter to send an upload; Ctrl+D or Ctrl+C to finish."));
+        say(QStringLiteral("Press Enter to send an upload; Ctrl+C to finish."));
         char buffer[256];
         for (;;) {
             if (Interruption::waitFor(STDIN_FILENO, POLLIN, QDeadlineTimer::Forever) ==
@@ -146,8 +157,11 @@ private:
             const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
             if (got < 0 && (errno == EINTR || errno == EAGAIN))
                 continue;
-            if (got <= 0)
+            if (got <= 0) {
+                say(QStringLiteral("Input ended: Enter sends no more uploads; the device stays "
+                                   "until Ctrl+C."));
                 return true;
+            }
             for (const char c : std::string_view(buffer, size_t(got))) {
                 if (c == '\n' && !sendUpload())
                     return false;
@@ -157,7 +171,9 @@ private:
 
     bool finish()
     {
-        if (m_options.keepOpen)
+        // Input that ends (a demo run in the background, Ctrl+D) must not pull the cable on a
+        // tool that is still showing the last upload.
+        if (m_options.keepOpen || m_options.onEnter)
             return Interruption::sleepUntil(QDeadlineTimer::Forever);
         // Closing a pseudo-terminal drops what the tool has not read yet, and closing a serial
         // port can cut off what it has not put on the wire.
@@ -206,6 +222,8 @@ int main(int argc, char *argv[])
     } catch (const PlatformError &error) {
         return fail(kExitBadArguments, error.message());
     }
+    if (parsed.options.printSaved)
+        return printSavedFile(payload);
     // Before anything is set up, so that a signal never skips taking it down.
     Interruption::install();
     return Session(parsed.options, payload).run();

@@ -65,17 +65,7 @@ public:
         boxes << Box{boxText, buttons, icon};
         if (onBox)
             onBox();
-        if (!answers.isEmpty())
-            return answers.takeFirst();
-        switch (buttons) {
-        case Buttons::Ok:
-            return Answer::Ok;
-        case Buttons::RetryCancel:
-            return Answer::Cancel;
-        case Buttons::YesNo:
-            return Answer::No;
-        }
-        return Answer::Ok;
+        return answers.isEmpty() ? closedAnswer(buttons) : answers.takeFirst();
     }
     void clearComPorts() override
     {

@@ -1,10 +1,30 @@
 #pragma once
 
+#include "serial/QtSerialPortService.h"
 #include "tools/PseudoTerminalLink.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// The folder of stand-in devices: the port table looks in it, not in /dev, while it lives.
+class DeviceFolder : public QTemporaryDir
+{
+public:
+    static inline const char *const kVariable = "BRACKENFELD_DEVICE_DIR";
+
+    DeviceFolder() { qputenv(kVariable, QFile::encodeName(path())); }
+    ~DeviceFolder() { qunsetenv(kVariable); }
+};
+
+// Opens the port on the given number, as the tool does; throws PlatformError as the open does.
+inline void openPort(QtSerialPortService &port, qint16 number)
+{
+    port.setCommPort(number);
+    port.setPortOpen(true);
+}
 
 // The instrument on a stand-in device linked as <folder>/<name> (say ttyUSB2), where the port
 // table looks when BRACKENFELD_DEVICE_DIR names that folder. The tool under test reads it on the

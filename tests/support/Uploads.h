@@ -23,13 +23,6 @@ inline const QByteArray kAbc = instrumentFrame("abc", false);
 inline const QByteArray kTable = instrumentFrame("1,2\r3,4\r", false);
 inline const QByteArray kTableText("1\t2\r\n3\t4\r\n");
 
-// The plain reading of a payload that the decoder must agree with: each comma a tab, each CR
-// followed by an LF.
-inline QByteArray plainlyDecoded(QByteArray payload)
-{
-    return payload.replace(',', '\t').replace("\r", "\r\n");
-}
-
 // "uploader.cfg" as the tool writes it: " 3 \r\n\"/data\"\r\n".
 inline QByteArray settingsFile(int port, const QString &folder)
 {

@@ -1,0 +1,207 @@
+#include "bench/Bench.h"
+#include "serial/PortTable.h"
+#include "tools/PseudoTerminalLink.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <sys/prctl.h>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Device = std::unique_ptr<PseudoTerminalLink>;
+
+double secondsSince(Clock::time_point began)
+{
+    return std::chrono::duration<double>(Clock::now() - began).count();
+}
+
+// A process that the bench starts. It ends with the object, or with the bench however that ends.
+class Child : public QProcess
+{
+public:
+    Child(const QString &program, const QStringList &arguments, bool readOutput)
+    {
+        setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        setStandardErrorFile(nullDevice());
+        if (!readOutput)
+            setStandardOutputFile(nullDevice());
+        start(program, arguments);
+        if (!waitForStarted())
+            throw std::runtime_error(errorString().toStdString());
+    }
+    ~Child() override
+    {
+        kill();
+        waitForFinished();
+    }
+
+    // The next line that it writes; throws if none comes within 30 s.
+    QByteArray awaitLine()
+    {
+        const QDeadlineTimer deadline(30'000);
+        while (!canReadLine()) {
+            if (!waitForReadyRead(int(deadline.remainingTime())))
+                throw std::runtime_error("the program ended or fell silent");
+        }
+        return readLine().trimmed();
+    }
+
+    // The user and system time that it has used so far.
+    double cpuSeconds() const
+    {
+        clockid_t clock{};
+        timespec used{};
+        if (::clock_getcpuclockid(pid_t(processId()), &clock) != 0 ||
+            ::clock_gettime(clock, &used) != 0)
+            throw std::runtime_error("cannot read the program's CPU time");
+        return double(used.tv_sec) + double(used.tv_nsec) * 1e-9;
+    }
+
+    // The peak of its resident memory so far, in MiB: VmHWM rather than ru_maxrss, which Linux
+    // starts in a child from the size of the process that forked it, here the bench and its
+    // sample frames.
+    double peakMiB() const
+    {
+        std::ifstream status("/proc/" + std::to_string(processId()) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmHWM:", 0) == 0)
+                return std::stod(line.substr(6)) / 1024;
+        }
+        throw std::runtime_error("cannot read the program's peak memory");
+    }
+};
+
+// A folder for the simulator's stand-in devices, where the programs started from now on look for
+// their ports, and for a copy of the program as the bench observes it (observed.cpp), which reads
+// its settings file from beside itself.
+class Folder : public QTemporaryDir
+{
+public:
+    Folder() : m_program(filePath(QStringLiteral("brackenfeld")))
+    {
+        qputenv("BRACKENFELD_DEVICE_DIR", QFile::encodeName(path()));
+        if (!QFile::copy(QStringLiteral(BRACKENFELD_OBSERVED), m_program))
+            throw std::runtime_error("cannot copy the program into " + path().toStdString());
+    }
+
+    Device device(const QString &path) const { return std::make_unique<PseudoTerminalLink>(path); }
+
+    // Starts the program and waits until its window is shown with as many ports as expected.
+    std::unique_ptr<Child> startProgram(int ports) const
+    {
+        auto program = std::make_unique<Child>(m_program, QStringList(), true);
+        if (program->awaitLine() != "shown " + QByteArray::number(ports))
+            throw std::runtime_error("the window did not list the stand-in ports");
+        return program;
+    }
+
+private:
+    QString m_program;
+};
+
+// Seconds from the first byte written until the reader has taken them all.
+double secondsToDeliver(PseudoTerminalLink &device, const QByteArray &bytes)
+{
+    const Clock::time_point began = Clock::now();
+    if (!device.send(bytes))
+        throw std::runtime_error(device.errorString().toStdString());
+    while (!device.delivered())
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    return secondsSince(began);
+}
+
+// Seconds from the first byte of the frame written until the status box shows it complete.
+double secondsToComplete(Child &program, PseudoTerminalLink &device, const QByteArray &frame)
+{
+    const Clock::time_point began = Clock::now();
+    if (!device.send(frame) || program.awaitLine() != "complete")
+        throw std::runtime_error("the upload did not complete");
+    return secondsSince(began);
+}
+
+} // namespace
+
+// The program with its port open and nothing arriving: its CPU time over 10 s once its window is
+// shown and a second has passed, against what one core could have given.
+Measured idleCpu(benchmark::State &state)
+{
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        Folder folder;
+        const Device device = folder.device(devicePathForPort(1));
+        const auto program = folder.startProgram(1);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const double before = program->cpuSeconds();
+        const Clock::time_point began = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        cpu = program->cpuSeconds() - before;
+        wall = secondsSince(began);
+    }
+    return {cpu, wall, cpu / wall};
+}
+
+// A 2 MiB frame written as fast as a pseudo-terminal takes it, until the status box shows the
+// upload complete, against cat draining the same bytes from a pseudo-terminal of its own.
+Measured uploadTime(benchmark::State &state)
+{
+    const QByteArray &frame = sampleUploadFrame(2 * kMiB);
+    Folder folder;
+    const Device toolSide = folder.device(devicePathForPort(1));
+    const Device catSide = folder.device(folder.filePath(QStringLiteral("cat-side")));
+    Child cat(QStringLiteral("cat"), {catSide->devicePath()}, false);
+    secondsToDeliver(*catSide, "\n"); // taken once cat has opened its side
+    const auto program = folder.startProgram(1);
+    double tool = std::numeric_limits<double>::infinity();
+    double reference = tool;
+    for (auto _ : state) {
+        tool = std::min(tool, secondsToComplete(*program, *toolSide, frame));
+        reference = std::min(reference, secondsToDeliver(*catSide, frame));
+    }
+    return {tool * 1e3, reference * 1e3, tool / reference};
+}
+
+// With 16 stand-in devices as every port there is, the time from the program's start until its
+// window is shown, against the pause that port discovery makes before it probes, by design.
+Measured startupTime(benchmark::State &state)
+{
+    double fastest = std::numeric_limits<double>::infinity();
+    for (auto _ : state) {
+        // Devices of its own each time: a port left open at a process's end stays claimed by it.
+        Folder folder;
+        std::vector<Device> devices;
+        for (qint16 port = kFirstPort; port <= kLastPort; ++port)
+            devices.push_back(folder.device(devicePathForPort(port)));
+        const Clock::time_point began = Clock::now();
+        folder.startProgram(16);
+        fastest = std::min(fastest, secondsSince(began));
+    }
+    return {fastest, 1.0, fastest};
+}
+
+// The memory high-water mark once the window is shown and again once a 16 MiB upload is decoded;
+// their difference against the upload's size.
+Measured uploadMemory(benchmark::State &state)
+{
+    const QByteArray &frame = sampleUploadFrame(16 * kMiB);
+    double idle = 0, peak = 0;
+    for (auto _ : state) {
+        Folder folder;
+        const Device device = folder.device(devicePathForPort(1));
+        const auto program = folder.startProgram(1);
+        idle = program->peakMiB();
+        secondsToComplete(*program, *device, frame);
+        peak = program->peakMiB();
+    }
+    return {peak, idle, (peak - idle) / (double(frame.size()) / kMiB)};
+}

@@ -23,6 +23,8 @@ Measured idleCpu(benchmark::State &state);
 Measured uploadTime(benchmark::State &state);
 Measured startupTime(benchmark::State &state);
 Measured uploadMemory(benchmark::State &state);
+Measured workbookSaveTime(benchmark::State &state);
+Measured workbookSaveMemory(benchmark::State &state);
 
 // A valid upload frame of about the given size: the simulator's sample rows over and over, CR-ended
 // lines of a sample number, a time and three readings, as the instrument logs them.

@@ -125,6 +125,9 @@ int main(int argc, char **argv)
         {"upload 2 MiB via pty", "%.1f ms", "cat %.1f ms", "<=", 1.5, 15, uploadTime},
         {"start-up to window, 16 ports", "%.2f s", "probe pause %.2f s", "<=", 1.3, 5, startupTime},
         {"memory, 16 MiB upload", "peak %.1f MiB", "idle %.1f MiB", "<", 4, 1, uploadMemory},
+        {"save 16 MiB as .xlsx", "%.2f s", "as text %.3f s", "<=", 10, 2, workbookSaveTime},
+        {"memory, saving it as .xlsx", "rise %.1f MiB", "upload %.1f MiB", "<", 0.5, 1,
+         workbookSaveMemory},
     };
     for (const Row &row : rows) {
         benchmark::RegisterBenchmark(row.name, [&row](State &state) { measureRow(state, row); })

@@ -24,7 +24,9 @@ public:
     // When set, a cancelled ShowOpen throws DialogCancelled instead of returning.
     virtual void setCancelError(bool cancelError) = 0;
     virtual void setFlags(qint32 flags) = 0;
-    // Pairs of description and pattern separated by bars: "XLS Files (*.xls)|*.xls|".
+    // Pairs of description and pattern separated by bars: "XLS Files (*.xls)|*.xls|". Under the
+    // first file type a name is used as typed; under another, a name typed without an extension
+    // gets the type's: "run1" => "run1.csv".
     virtual void setFilter(const QString &filter) = 0;
     // 0 and 1 both select the first file type of the filter.
     virtual void setFilterIndex(int index) = 0;

@@ -3,40 +3,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QList>
 #include <QMessageBox>
 #include <QStringList>
 
 namespace {
-
-// QFileDialog in AnyFile mode accepts a name in any folder, existing or not; this one can insist
-// that the folder exists, as kPathMustExist asks, and keeps the dialog open when it does not.
-class OpenDialog : public QFileDialog
-{
-    Q_OBJECT
-
-public:
-    OpenDialog(QWidget *parent, bool pathMustExist)
-        : QFileDialog(parent), m_pathMustExist(pathMustExist)
-    {}
-
-    void accept() override
-    {
-        const QString chosen = selectedFiles().value(0);
-        if (m_pathMustExist && !chosen.isEmpty()) {
-            const QString folder = QFileInfo(chosen).absolutePath();
-            if (!QFileInfo(folder).isDir()) {
-                QMessageBox::warning(
-                    this, windowTitle(),
-                    tr("%1\nThe folder does not exist.").arg(QDir::toNativeSeparators(folder)));
-                return;
-            }
-        }
-        QFileDialog::accept();
-    }
-
-private:
-    bool m_pathMustExist;
-};
 
 // QFileDialog reads a file type's patterns from the parentheses that end its text, so a
 // description that already ends with its own patterns ("XLS Files (*.xls)") is shown as it is;
@@ -52,15 +23,90 @@ QString qtNameFilter(const QString &description, const QString &patterns)
     return (description + u' ' + inParentheses).trimmed();
 }
 
-// "description|pattern|description|pattern", perhaps ending with a bar.
-QStringList qtNameFilters(const QString &filter)
+// A file type of the filter: its text in the dialog, and the extension that a name typed without
+// one gets while it is selected.
+struct FilterType
+{
+    QString nameFilter;
+    QString extension;
+};
+
+// "*.xlsx" => "xlsx"; "*.*" and "*" have none.
+QString extensionOf(const QString &pattern)
+{
+    if (!pattern.startsWith(QLatin1String("*.")))
+        return {};
+    const QString extension = pattern.mid(2);
+    const bool wild =
+        extension.contains(u'*') || extension.contains(u'?') || extension.contains(u'[');
+    return wild ? QString() : extension;
+}
+
+// "description|pattern|description|pattern", perhaps ending with a bar. A type's extension is that
+// of its first pattern ("*.txt;*.tsv" => "txt"); under the first type, the one the dialog opens
+// with, a name is used as typed.
+QList<FilterType> filterTypes(const QString &filter)
 {
     const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters << qtNameFilter(parts.at(i), parts.at(i + 1));
-    return filters;
+    QList<FilterType> types;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString firstPattern = parts.at(i + 1).section(u';', 0, 0).trimmed();
+        types.append({qtNameFilter(parts.at(i), parts.at(i + 1)),
+                      types.isEmpty() ? QString() : extensionOf(firstPattern)});
+    }
+    return types;
 }
+
+// QFileDialog in AnyFile mode accepts a name in any folder, existing or not; this one can insist
+// that the folder exists, as kPathMustExist asks, and keeps the dialog open when it does not.
+// A name typed without an extension gets that of the selected file type, if it has one.
+class OpenDialog : public QFileDialog
+{
+    Q_OBJECT
+
+public:
+    OpenDialog(QWidget *parent, bool pathMustExist, const QList<FilterType> &types)
+        : QFileDialog(parent), m_pathMustExist(pathMustExist), m_types(types)
+    {}
+
+    void accept() override
+    {
+        QString chosen = selectedFiles().value(0);
+        const QFileInfo typed(chosen);
+        const QString extension = selectedExtension();
+        if (!chosen.isEmpty() && !extension.isEmpty() && !typed.isDir() &&
+            !typed.fileName().contains(u'.'))
+            chosen += u'.' + extension;
+        if (m_pathMustExist && !chosen.isEmpty()) {
+            const QString folder = QFileInfo(chosen).absolutePath();
+            if (!QFileInfo(folder).isDir()) {
+                QMessageBox::warning(
+                    this, windowTitle(),
+                    tr("%1\nThe folder does not exist.").arg(QDir::toNativeSeparators(folder)));
+                return;
+            }
+        }
+        m_chosen = chosen;
+        QFileDialog::accept();
+    }
+
+    // The name accepted, with the extension it gained.
+    QString chosen() const { return m_chosen; }
+
+private:
+    QString selectedExtension() const
+    {
+        for (const FilterType &type : m_types) {
+            if (type.nameFilter == selectedNameFilter())
+                return type.extension;
+        }
+        return {};
+    }
+
+    bool m_pathMustExist;
+    QList<FilterType> m_types;
+    QString m_chosen;
+};
 
 } // namespace
 
@@ -68,8 +114,9 @@ QtFileDialogService::QtFileDialogService(QWidget *parent) : m_parent(parent) {}
 
 void QtFileDialogService::ShowOpen()
 {
+    const QList<FilterType> types = filterTypes(m_filter);
     // On the heap and watched: closing the parent during exec() deletes the dialog with it.
-    QPointer<OpenDialog> dialog = new OpenDialog(m_parent, m_flags & kPathMustExist);
+    QPointer<OpenDialog> dialog = new OpenDialog(m_parent, m_flags & kPathMustExist, types);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::AnyFile);
@@ -77,16 +124,18 @@ void QtFileDialogService::ShowOpen()
     if (QFileInfo(m_initDir).isDir())
         dialog->setDirectory(m_initDir);
 
-    const QStringList filters = qtNameFilters(m_filter);
-    if (!filters.isEmpty()) {
-        dialog->setNameFilters(filters);
-        const bool inRange = m_filterIndex >= 1 && m_filterIndex <= filters.size();
-        dialog->selectNameFilter(filters.at(inRange ? m_filterIndex - 1 : 0));
+    if (!types.isEmpty()) {
+        QStringList nameFilters;
+        for (const FilterType &type : types)
+            nameFilters << type.nameFilter;
+        dialog->setNameFilters(nameFilters);
+        const bool inRange = m_filterIndex >= 1 && m_filterIndex <= types.size();
+        dialog->selectNameFilter(nameFilters.at(inRange ? m_filterIndex - 1 : 0));
     }
 
     const bool accepted = dialog->exec() == QDialog::Accepted && dialog;
     if (accepted)
-        m_fileName = QDir::toNativeSeparators(dialog->selectedFiles().value(0));
+        m_fileName = QDir::toNativeSeparators(dialog->chosen());
     delete dialog;
     if (!accepted && m_cancelError)
         throw DialogCancelled();

@@ -1,37 +1,104 @@
 #include "storage/ReplaceFile.h"
 
 #include "common/PlatformError.h"
+#include "storage/FileOutput.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
 
-void writeInPlace(const QString &fileName, QByteArrayView bytes)
+constexpr QFileDevice::Permissions kNewFilePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+    QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+
+[[noreturn]] void refuse(const QString &reason)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush())
-        throw PlatformError(file.errorString());
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        throw PlatformError(file.errorString());
+    throw PlatformError(reason);
+}
+
+// A new, empty file beside the target, named after it: run1.xlsx => run1.xlsx.5f3a09c2.
+QString createSibling(const QString &target, QFileDevice::Permissions permissions)
+{
+    for (;;) {
+        const QString path =
+            target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                               QLatin1Char('0'));
+        QFile file(path);
+        // Created with these permissions, less the user's umask.
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
+            return path;
+        if (!QFile::exists(path))
+            refuse(file.errorString());
+    }
+}
+
+// Before the rename, so that a crash just after it cannot leave the name on an empty file.
+void syncToDisk(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        refuse(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        refuse(qt_error_string(errno));
+}
+
+// One step that replaces the target, if there is one, with the complete new file.
+void renameOver(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(from).toStdString(),
+                            QFile::encodeName(to).toStdString(), error);
+    if (error)
+        refuse(QString::fromStdString(error.message()));
 }
 
 } // namespace
 
-void replaceFile(const QString &fileName, QByteArrayView bytes, InPlace inPlace)
+void replaceFile(const QString &fileName, const std::function<void(const QString &path)> &write,
+                 InPlace inPlace)
 {
     const QFileInfo target(fileName);
-    if (target.exists() && !target.isFile()) {
-        writeInPlace(fileName, bytes);
+    const bool exists = target.exists();
+    if (exists && !target.isFile()) {
+        write(fileName);
         return;
     }
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(inPlace == InPlace::WhenFolderRefuses);
-    // commit() ignores a failure of the final write of buffered bytes and would put a cut-off
-    // file in place of the old one, so that write is made and checked first.
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush() || !file.commit())
-        throw PlatformError(file.errorString());
+    const QString finalName = exists ? target.canonicalFilePath() : fileName;
+    if (inPlace == InPlace::WhenFolderRefuses &&
+        !QFileInfo(QFileInfo(finalName).absolutePath()).isWritable()) {
+        write(finalName);
+        return;
+    }
+    const QFileDevice::Permissions permissions =
+        exists ? target.permissions() : kNewFilePermissions;
+    const QString temporary = createSibling(finalName, permissions);
+    try {
+        // The umask took its part at creation; an existing file's permissions are kept whole.
+        if (exists)
+            QFile::setPermissions(temporary, permissions);
+        write(temporary);
+        syncToDisk(temporary);
+        renameOver(temporary, finalName);
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+}
+
+void replaceFile(const QString &fileName, QByteArrayView bytes, InPlace inPlace)
+{
+    replaceFile(
+        fileName,
+        [bytes](const QString &path) {
+            FileOutput file(path);
+            file.write(bytes);
+            file.close();
+        },
+        inPlace);
 }

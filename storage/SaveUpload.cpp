@@ -9,7 +9,12 @@ namespace {
 // Ask before overwriting (the open form never asks), hide the read-only box, and refuse a name
 // whose folder does not exist.
 constexpr qint32 kSaveDialogFlags = 2054;
-const QString kSaveFilter = QStringLiteral("XLS Files (*.xls)|*.xls|");
+// The first type, selected when the dialog opens, takes a name as typed; the others give a name
+// typed without an extension theirs. The extension picks the format the file is written in.
+const QString kSaveFilter = QStringLiteral("XLS Files (*.xls)|*.xls|"
+                                           "Excel Workbook (*.xlsx)|*.xlsx|"
+                                           "CSV (*.csv)|*.csv|"
+                                           "Text (*.txt *.tsv)|*.txt;*.tsv|");
 
 #ifdef Q_OS_WIN
 constexpr bool kPathsHaveDrives = true;

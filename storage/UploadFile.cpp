@@ -1,9 +1,24 @@
 #include "storage/UploadFile.h"
 
 #include "common/PlatformError.h"
+#include "storage/CsvFile.h"
+#include "storage/FileOutput.h"
 #include "storage/ReplaceFile.h"
+#include "storage/WorkbookFile.h"
 
 #include <QFileInfo>
+
+namespace {
+
+void writeTextFile(const QString &path, const QByteArray &upload)
+{
+    FileOutput file(path);
+    file.write(upload);
+    file.write("\r\n");
+    file.close();
+}
+
+} // namespace
 
 void writeUploadFile(const QString &fileName, const QByteArray &upload)
 {
@@ -12,7 +27,14 @@ void writeUploadFile(const QString &fileName, const QByteArray &upload)
     if (target.exists() &&
         (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
         throw PlatformError(QStringLiteral("The file is read-only."));
-    replaceFile(fileName, upload + "\r\n");
+    replaceFile(fileName, [&](const QString &path) {
+        if (fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+            writeWorkbookFile(path, upload);
+        else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            writeCsvFile(path, upload);
+        else
+            writeTextFile(path, upload);
+    });
 }
 
 std::optional<QString> savedFileFolder(const QString &fileName, QChar separator, bool drives)

@@ -6,8 +6,9 @@
 
 #include <optional>
 
-// Writes the decoded upload and one CR LF to the file, replacing what it held. The text goes to
-// a file beside it that takes the file's place only once it is whole, so a failed save leaves an
+// Writes the decoded upload to the file in the format its name asks for, in any case: .xlsx an
+// Excel workbook, .csv comma-separated values, any other name the upload as it stands with one
+// CR LF after it. The file is replaced only by a whole new one, so a failed save leaves an
 // earlier file as it was. A read-only file is refused. Throws PlatformError naming the reason.
 void writeUploadFile(const QString &fileName, const QByteArray &upload);
 

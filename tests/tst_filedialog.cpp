@@ -83,6 +83,10 @@ QStringList listedNames(QFileDialog *dialog)
     return names;
 }
 
+// The file types that Save offers.
+const QString kSaveTypes = QStringLiteral("XLS Files (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|"
+                                          "CSV (*.csv)|*.csv|Text (*.txt *.tsv)|*.txt;*.tsv|");
+
 QString nativePath(const QTemporaryDir &folder, const QString &name)
 {
     return QDir::toNativeSeparators(QDir(folder.path()).filePath(name));
@@ -101,6 +105,8 @@ private slots:
     void listsFoldersAndFilesOfTheFileType();
     void acceptsTypedName_data();
     void acceptsTypedName();
+    void nameWithoutExtensionGetsTheSelectedTypes_data();
+    void nameWithoutExtensionGetsTheSelectedTypes();
     void refusesNameInMissingFolderWhenPathMustExist();
     void cancelWithCancelErrorThrows();
     void cancelWithoutCancelErrorKeepsFileName();
@@ -161,6 +167,11 @@ void TestFileDialog::filterShowsItsFileTypes_data()
     QTest::newRow("description without its pattern gains it")
         << "Text|*.txt|" << 1 << QStringList{QStringLiteral("Text (*.txt)")}
         << QStringLiteral("Text (*.txt)");
+    QTest::newRow("the types Save offers")
+        << kSaveTypes << 0
+        << QStringList{xls, QStringLiteral("Excel Workbook (*.xlsx)"),
+                       QStringLiteral("CSV (*.csv)"), QStringLiteral("Text (*.txt *.tsv)")}
+        << xls;
     QTest::newRow("several patterns")
         << "Tables|*.xls;*.csv|" << 1 << QStringList{QStringLiteral("Tables (*.xls *.csv)")}
         << QStringLiteral("Tables (*.xls *.csv)");
@@ -266,6 +277,60 @@ void TestFileDialog::acceptsTypedName()
     QCOMPARE(warning, QString());
     QCOMPARE(service.FileName(), nativePath(folder, typed));
     QVERIFY(!QFile::exists(service.FileName()));
+}
+
+void TestFileDialog::nameWithoutExtensionGetsTheSelectedTypes_data()
+{
+    // The type selected at opening, then moved by Down (+) or Up (-) keys in the type list.
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("moves");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+
+    QTest::newRow("first type: as typed") << 1 << 0 << "upload"
+                                          << "upload";
+    QTest::newRow("workbook") << 2 << 0 << "upload"
+                              << "upload.xlsx";
+    QTest::newRow("CSV") << 3 << 0 << "upload"
+                         << "upload.csv";
+    QTest::newRow("text: the first of its extensions") << 4 << 0 << "upload"
+                                                       << "upload.txt";
+    QTest::newRow("chosen in the list") << 1 << 2 << "upload"
+                                        << "upload.csv";
+    QTest::newRow("back to the first type") << 2 << -1 << "upload"
+                                            << "upload";
+    QTest::newRow("typed extension stays") << 2 << 0 << "upload.xls"
+                                           << "upload.xls";
+    QTest::newRow("typed other extension of the type") << 4 << 0 << "upload.tsv"
+                                                       << "upload.tsv";
+}
+
+void TestFileDialog::nameWithoutExtensionGetsTheSelectedTypes()
+{
+    QFETCH(int, index);
+    QFETCH(int, moves);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QtFileDialogService service(nullptr);
+    service.setInitDir(folder.path());
+    service.setFilter(kSaveTypes);
+    service.setFilterIndex(index);
+
+    WhenDialog driver([&](QFileDialog *dialog) {
+        if (auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+            for (int i = 0; i < qAbs(moves); ++i)
+                QTest::keyClick(combo, moves > 0 ? Qt::Key_Down : Qt::Key_Up);
+        }
+        typeAndPressEnter(dialog, typed);
+        if (dialog->isVisible())
+            clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QCOMPARE(service.FileName(), nativePath(folder, chosen));
 }
 
 void TestFileDialog::refusesNameInMissingFolderWhenPathMustExist()

@@ -1,13 +1,122 @@
 #include "storage/UploadFile.h"
+#include "storage/ZipReader.h"
 #include "support/FakeTool.h"
 
 #include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
+#include <clocale>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
+
+// The permission bits of a file, as in "chmod 640".
+mode_t modeOf(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
+// What the process's umask leaves of 0666 for a new file.
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+QString numberCell(const char *at, double value)
+{
+    return QStringLiteral("%1 number %2")
+        .arg(QLatin1String(at), QString::number(value, 'g', QLocale::FloatingPointShortest));
+}
+
+QString textCell(const char *at, const QString &text)
+{
+    return QStringLiteral("%1 text %2").arg(QLatin1String(at), text);
+}
+
+// Text as a spreadsheet shows it: _xHHHH_ is the character of that code.
+QString unescaped(const QString &text)
+{
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+    QString shown;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch &match : escape.globalMatch(text)) {
+        shown += text.mid(from, match.capturedStart() - from);
+        shown += QChar(match.captured(1).toUShort(nullptr, 16));
+        from = match.capturedEnd();
+    }
+    return shown + text.mid(from);
+}
+
+// The cells of a workbook's only sheet, in order, as numberCell and textCell write them.
+QStringList cellsOf(const QString &path)
+{
+    ZipReader zip(path);
+    QStringList sheets;
+    QByteArray sheet;
+    while (zip.nextEntry()) {
+        if (!zip.entryName().startsWith(QLatin1String("xl/worksheets/")))
+            continue;
+        sheets << zip.entryName();
+        char piece[4096];
+        while (const qsizetype got = zip.read(piece, sizeof piece))
+            sheet.append(piece, got);
+    }
+    if (sheets != QStringList{QStringLiteral("xl/worksheets/sheet1.xml")})
+        return QStringList{QStringLiteral("sheets: ") + sheets.join(u' ')};
+
+    QStringList cells;
+    QXmlStreamReader xml(sheet);
+    QString at;
+    QString type;
+    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"c") {
+            at = xml.attributes().value(QLatin1String("r")).toString();
+            type = xml.attributes().value(QLatin1String("t")).toString();
+        } else if (xml.name() == u"v" && type.isEmpty()) {
+            cells << numberCell(qPrintable(at), xml.readElementText().toDouble());
+        } else if (xml.name() == u"t" && type == u"inlineStr") {
+            cells << textCell(qPrintable(at), unescaped(xml.readElementText()));
+        } else if (xml.name() == u"v" || xml.name() == u"t") {
+            cells << at + QLatin1String(" of type ") + type;
+        }
+    }
+    if (xml.hasError())
+        cells << QStringLiteral("XML error: ") + xml.errorString();
+    return cells;
+}
+
+// The records of a CSV file as Python's csv module reads them, each byte read as one character.
+QList<QStringList> csvRecordsOf(const QString &path)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, json, sys\n"
+                                 "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
+                                 "    json.dump(list(csv.reader(f, strict=True)), sys.stdout)\n"),
+                  path});
+    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit ||
+        python.exitCode() != 0)
+        return {{QStringLiteral("python3: ") + python.errorString(),
+                 QString::fromLocal8Bit(python.readAllStandardError())}};
+    QList<QStringList> records;
+    for (const QJsonValue &record : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        records << record.toVariant().toStringList();
+    return records;
+}
 
 // A readable form for comparisons, so that a failure shows both values.
 QString shown(const std::optional<QString> &folder)
@@ -22,8 +131,17 @@ enum class Obstacle
     ReadOnlyFile,
     // Writes fail as on a full disk, root's too: no byte fits, or only the first few do.
     NoRoom,
-    RoomForAFewBytes
+    RoomForAFewBytes,
+    // Room for a small workbook, not for the larger sheet that goes to a temporary file first.
+    RoomForSmallFilesOnly
 };
+
+// A save that went through: no message, and the upload counts as saved.
+bool savesQuietly(FakeTool &tool, const QString &name)
+{
+    tool.saveAs({name});
+    return tool.window.boxes.isEmpty() && tool.main.DataSaved == 1;
+}
 
 } // namespace
 
@@ -43,6 +161,11 @@ private slots:
     void nameIsUsedAsGiven();
     void savingTwiceWritesTwice();
     void cancelChangesNothing();
+    void workbookHoldsACellForEachField_data();
+    void workbookHoldsACellForEachField();
+    void workbookNumbersIgnoreTheLocale();
+    void csvHoldsARecordForEachLine_data();
+    void csvHoldsARecordForEachLine();
     void failedSaveIsReportedAndKeepsTheEarlierFile_data();
     void failedSaveIsReportedAndKeepsTheEarlierFile();
     void dialogMovesToTheSavedFilesFolder_data();
@@ -58,7 +181,10 @@ void TestSaveUpload::dialogIsSetUpForSaving()
 
     QVERIFY(tool.dialog.cancelError);
     QCOMPARE(tool.dialog.flags, qint32(2054));
-    QCOMPARE(tool.dialog.filter, QStringLiteral("XLS Files (*.xls)|*.xls|"));
+    QCOMPARE(tool.dialog.filter, QStringLiteral("XLS Files (*.xls)|*.xls|"
+                                                "Excel Workbook (*.xlsx)|*.xlsx|"
+                                                "CSV (*.csv)|*.csv|"
+                                                "Text (*.txt *.tsv)|*.txt;*.tsv|"));
     QCOMPARE(tool.dialog.filterIndex, 0);
     QCOMPARE(tool.dialog.shownIn, QStringList{tool.folder.path()});
 }
@@ -89,6 +215,7 @@ void TestSaveUpload::fileHoldsTheUploadAndOneLineEnd()
     tool.saveAs({name});
 
     QCOMPARE(readFile(name), bytes);
+    QCOMPARE(modeOf(name), newFileMode());
     QCOMPARE(entriesOf(folder.path()), QStringList{QStringLiteral("run1.xls")});
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.main.SaveFileName, name);
@@ -101,13 +228,21 @@ void TestSaveUpload::existingFileIsReplaced()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString name = folder.filePath(QStringLiteral("run1.xls"));
+    const QString link = folder.filePath(QStringLiteral("latest.xls"));
     QVERIFY(writeFile(name, "an earlier upload, longer than this one\r\n"));
+    QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::link(name, link));
 
     FakeTool tool(FakeTool::Holding);
     tool.main.UploadData = "5\t6";
-    tool.saveAs({name});
+    tool.saveAs({link});
 
+    // The file behind the link is replaced, keeping its permissions; the link stays a link.
     QCOMPARE(readFile(name), QByteArray("5\t6\r\n"));
+    QCOMPARE(modeOf(name), mode_t(0640));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(entriesOf(folder.path()),
+             (QStringList{QStringLiteral("latest.xls"), QStringLiteral("run1.xls")}));
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.main.DataSaved, qint16(1));
 }
@@ -118,6 +253,9 @@ void TestSaveUpload::nameIsUsedAsGiven_data()
 
     QTest::newRow("no extension") << QStringLiteral("run1");
     QTest::newRow("another extension") << QStringLiteral("run1.txt");
+    QTest::newRow("tab-separated extension") << QStringLiteral("run1.tsv");
+    QTest::newRow("xlsx without its point") << QStringLiteral("run1xlsx");
+    QTest::newRow("csv before the extension") << QStringLiteral("run1.csv.xls");
     // No drive letters here: the dialog stays in the file's folder.
     QTest::newRow("colon") << QStringLiteral("run:1.xls");
 }
@@ -180,33 +318,190 @@ void TestSaveUpload::cancelChangesNothing()
     QCOMPARE(tool.dialog.initDir, folder.path());
 }
 
+void TestSaveUpload::workbookHoldsACellForEachField_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("upload");
+    QTest::addColumn<QStringList>("cells");
+
+    QTest::newRow("numbers and text")
+        << "run1.xlsx"
+        << QByteArray("12.345\t-3.5e2\t0\t1.50\t-0.25\r\n"
+                      "007\t2024-06-11\t12:30\t+5\tNaN\r\n")
+        << QStringList{numberCell("A1", 12.345),     numberCell("B1", -350),  numberCell("C1", 0),
+                       numberCell("D1", 1.5),        numberCell("E1", -0.25), textCell("A2", "007"),
+                       textCell("B2", "2024-06-11"), textCell("C2", "12:30"), textCell("D2", "+5"),
+                       textCell("E2", "NaN")};
+    QTest::newRow("almost numbers")
+        << "run1.xlsx" << QByteArray("1.\t.5\t1e\t1,5\t 1\t-\t00\t1e999")
+        << QStringList{textCell("A1", "1."),  textCell("B1", ".5"),   textCell("C1", "1e"),
+                       textCell("D1", "1,5"), textCell("E1", " 1"),   textCell("F1", "-"),
+                       textCell("G1", "00"),  textCell("H1", "1e999")};
+    QTest::newRow("15 significant digits at most")
+        << "RUN1.XLSX"
+        << QByteArray("123456789012345\t1234567890123456\t0.000123456789012345\t"
+                      "1.000000000000000\t-1.5E+300\r\n")
+        << QStringList{numberCell("A1", 123456789012345), textCell("B1", "1234567890123456"),
+                       numberCell("C1", 0.000123456789012345), textCell("D1", "1.000000000000000"),
+                       numberCell("E1", -1.5e300)};
+    QTest::newRow("empty fields and lines")
+        << "run1.xlsx" << QByteArray("a\t\tb\r\n\t\r\n\r\nc\t")
+        << QStringList{textCell("A1", "a"), textCell("C1", "b"), textCell("A4", "c")};
+    QTest::newRow("UTF-8 is kept") << "run1.xlsx" << QStringLiteral("Grüße\t°C").toUtf8()
+                                   << QStringList{textCell("A1", QStringLiteral("Grüße")),
+                                                  textCell("B1", QStringLiteral("°C"))};
+    QTest::newRow("other bytes are Latin-1")
+        << "run1.xlsx" << QStringLiteral("Grüße\t°C\t\u0080").toLatin1()
+        << QStringList{textCell("A1", QStringLiteral("Grüße")),
+                       textCell("B1", QStringLiteral("°C")),
+                       textCell("C1", QStringLiteral("\u0080"))};
+    QTest::newRow("control characters and escapes")
+        << "run1.xlsx"
+        << QByteArray("a\001b\tnul") + '\0' + "x\tcr\rlf\nz\t_x0041_\t" +
+               QStringLiteral("\uFFFE\uFFFF").toUtf8()
+        << QStringList{textCell("A1", "a\001b"),
+                       textCell("B1", QStringLiteral("nul") + QChar(0) + u'x'),
+                       textCell("C1", "cr\rlf\nz"), textCell("D1", "_x0041_"),
+                       textCell("E1", QStringLiteral("\uFFFE\uFFFF"))};
+}
+
+void TestSaveUpload::workbookHoldsACellForEachField()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, upload);
+    QFETCH(QStringList, cells);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
+    QVERIFY(savesQuietly(tool, folder.filePath(name)));
+
+    QCOMPARE(entriesOf(folder.path()), QStringList{name});
+    QCOMPARE(cellsOf(folder.filePath(name)), cells);
+}
+
+void TestSaveUpload::workbookNumbersIgnoreTheLocale()
+{
+    // A German locale, made for this test: its decimal separator is the comma.
+    QTemporaryDir locales;
+    QVERIFY(locales.isValid());
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8",
+                                                  locales.filePath(QStringLiteral("de_DE.UTF-8"))});
+    QVERIFY(localedef.waitForFinished(60000));
+    qputenv("LOCPATH", QFile::encodeName(locales.path()));
+    const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    // Loaded now; left set, it makes glibc's newlocale leak a copy of the path on each save.
+    qunsetenv("LOCPATH");
+    const QString decimalPoint = QString::fromLatin1(std::localeconv()->decimal_point);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = "12.345\t-0.5\t1000000.25";
+    tool.saveAs({folder.filePath(QStringLiteral("run1.xlsx"))});
+    std::setlocale(LC_ALL, "C");
+
+    QVERIFY2(german, qPrintable(QString::fromLocal8Bit(localedef.readAllStandardError())));
+    QCOMPARE(decimalPoint, QStringLiteral(","));
+    QVERIFY(tool.window.boxes.isEmpty());
+    QCOMPARE(cellsOf(folder.filePath(QStringLiteral("run1.xlsx"))),
+             (QStringList{numberCell("A1", 12.345), numberCell("B1", -0.5),
+                          numberCell("C1", 1000000.25)}));
+}
+
+void TestSaveUpload::csvHoldsARecordForEachLine_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("upload");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<QStringList>>("records");
+
+    QTest::newRow("fields and lines") << "run1.csv" << kTableText << QByteArray("1,2\r\n3,4\r\n")
+                                      << QList<QStringList>{{"1", "2"}, {"3", "4"}};
+    QTest::newRow("quotes, commas and line breaks are quoted")
+        << "Run1.CSV" << QByteArray("say \"hi\"\ta,b\tcr\rx\tlf\ny\t\"\r\n")
+        << QByteArray("\"say \"\"hi\"\"\",\"a,b\",\"cr\rx\",\"lf\ny\",\"\"\"\"\r\n")
+        << QList<QStringList>{{"say \"hi\"", "a,b", "cr\rx", "lf\ny", "\""}};
+    QTest::newRow("empty fields, an empty line, no line end at the end")
+        << "run1.csv" << QByteArray("a\t\tb\r\n\r\nc") << QByteArray("a,,b\r\n\r\nc\r\n")
+        << QList<QStringList>{{"a", "", "b"}, {}, {"c"}};
+    QTest::newRow("other bytes as received")
+        << "run1.csv" << QByteArray("\xFF\xC3\xBC\x01\t007\t+5\t12.5\r\n")
+        << QByteArray("\xFF\xC3\xBC\x01,007,+5,12.5\r\n")
+        << QList<QStringList>{{QString::fromLatin1("\xFF\xC3\xBC\x01"), "007", "+5", "12.5"}};
+    QTest::newRow("empty upload") << "run1.csv" << QByteArray() << QByteArray()
+                                  << QList<QStringList>{};
+}
+
+void TestSaveUpload::csvHoldsARecordForEachLine()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, upload);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<QStringList>, records);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
+    QVERIFY(savesQuietly(tool, folder.filePath(name)));
+
+    QCOMPARE(readFile(folder.filePath(name)), bytes);
+    QCOMPARE(csvRecordsOf(folder.filePath(name)), records);
+}
+
 void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
 {
     // A relative name lies in the row's temporary folder.
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("upload");
     QTest::addColumn<std::optional<QByteArray>>("earlier");
     QTest::addColumn<Obstacle>("obstacle");
     QTest::addColumn<QString>("reason");
 
     const std::optional<QByteArray> earlier("the earlier upload\r\n");
+    const std::optional<QByteArray> none;
     QTest::newRow("folder does not exist")
-        << QStringLiteral("missing/run1.xls") << std::optional<QByteArray>() << Obstacle::None
+        << QStringLiteral("missing/run1.xls") << kTableText << none << Obstacle::None
         << QStringLiteral("No such file or directory");
-    QTest::newRow("read-only file") << QStringLiteral("run1.xls") << earlier
+    QTest::newRow("read-only file") << QStringLiteral("run1.xls") << kTableText << earlier
                                     << Obstacle::ReadOnlyFile << QStringLiteral("read-only");
-    QTest::newRow("device full") << QStringLiteral("/dev/full") << std::optional<QByteArray>()
+    QTest::newRow("device full") << QStringLiteral("/dev/full") << kTableText << none
                                  << Obstacle::None << QStringLiteral("No space left on device");
-    QTest::newRow("no room") << QStringLiteral("run1.xls") << earlier << Obstacle::NoRoom
-                             << QStringLiteral("File too large");
+    QTest::newRow("no room") << QStringLiteral("run1.xls") << kTableText << earlier
+                             << Obstacle::NoRoom << QStringLiteral("File too large");
     // A write cut short leaves Qt without an error code: the failure is certain, its reason
     // is not.
-    QTest::newRow("room for a few bytes")
-        << QStringLiteral("run1.xls") << earlier << Obstacle::RoomForAFewBytes << QString();
+    QTest::newRow("room for a few bytes") << QStringLiteral("run1.xls") << kTableText << earlier
+                                          << Obstacle::RoomForAFewBytes << QString();
+    QTest::newRow("CSV, room for a few bytes")
+        << QStringLiteral("run1.csv") << kTableText << earlier << Obstacle::RoomForAFewBytes
+        << QString();
+    QTest::newRow("workbook, read-only file")
+        << QStringLiteral("run1.xlsx") << kTableText << earlier << Obstacle::ReadOnlyFile
+        << QStringLiteral("read-only");
+    QTest::newRow("workbook, no room") << QStringLiteral("run1.xlsx") << kTableText << earlier
+                                       << Obstacle::NoRoom << QStringLiteral("File too large");
+    QTest::newRow("workbook, temporary folder full")
+        << QStringLiteral("run1.xlsx") << QByteArray("1.5\t2.5\r\n").repeated(10000) << earlier
+        << Obstacle::RoomForSmallFilesOnly << QStringLiteral("incomplete");
+    QTest::newRow("workbook, more lines than a sheet holds")
+        << QStringLiteral("run1.xlsx") << QByteArray("\r\n").repeated(1048576) + 'x' << earlier
+        << Obstacle::None << QStringLiteral("more lines than a sheet holds (1048576)");
+    QTest::newRow("workbook, more fields than a sheet holds")
+        << QStringLiteral("run1.xlsx") << QByteArray(16384, '\t') + 'x' << earlier << Obstacle::None
+        << QStringLiteral("more fields than a sheet holds (16384)");
+    QTest::newRow("workbook, field longer than a cell holds")
+        << QStringLiteral("run1.xlsx") << QByteArray(32768, 'a') << earlier << Obstacle::None
+        << QStringLiteral("longer than a cell holds (32767 characters)");
 }
 
 void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
 {
     QFETCH(QString, name);
+    QFETCH(QByteArray, upload);
     QFETCH(std::optional<QByteArray>, earlier);
     QFETCH(Obstacle, obstacle);
     QFETCH(QString, reason);
@@ -222,16 +517,18 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     const QStringList entriesBefore = entriesOf(folder.path());
 
     FakeTool tool(FakeTool::Holding);
+    tool.main.UploadData = upload;
     {
         std::optional<FileSizeLimit> limit;
         if (obstacle == Obstacle::NoRoom)
             limit.emplace(0);
         else if (obstacle == Obstacle::RoomForAFewBytes)
             limit.emplace(4);
+        else if (obstacle == Obstacle::RoomForSmallFilesOnly)
+            limit.emplace(256 * 1024);
         QVERIFY(!limit || limit->active());
         tool.saveAs({name});
     }
-
     QCOMPARE(tool.window.boxes.size(), 1);
     const FakeWindow::Box &box = tool.window.boxes[0];
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);

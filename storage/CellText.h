@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArrayView>
+
+#include <string>
+
+// The text of a text cell, in the UTF-8 that libxlsxwriter takes. An upload that is valid UTF-8
+// throughout is read as UTF-8; any other is read byte by byte as Latin-1, so no byte is lost.
+// What the cell's XML cannot carry goes in the spreadsheet's escape _xHHHH_: NUL and the
+// noncharacters U+FFFE and U+FFFF (libxlsxwriter escapes the other control characters itself),
+// and the underscore of text that reads as such an escape, so that it stays as it was:
+//   "_x0041_" => "_x005F_x0041_", read back as "_x0041_" rather than "A"
+class CellText
+{
+public:
+    enum class Encoding
+    {
+        Utf8,
+        Latin1
+    };
+    static Encoding encodingOf(QByteArrayView upload);
+
+    explicit CellText(Encoding encoding) : m_encoding(encoding) {}
+
+    // NUL-terminated, valid until the next call.
+    const char *of(QByteArrayView field);
+
+private:
+    Encoding m_encoding;
+    std::string m_text;
+};

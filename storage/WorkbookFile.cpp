@@ -1,0 +1,126 @@
+#include "storage/WorkbookFile.h"
+
+#include "common/PlatformError.h"
+#include "storage/CellText.h"
+#include "storage/PlainNumber.h"
+#include "storage/UploadTable.h"
+#include "storage/WorkbookCheck.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <locale.h>
+#include <memory>
+#include <xlsxwriter.h>
+
+namespace {
+
+// What a cell of a spreadsheet holds at most; libxlsxwriter refuses a longer text.
+constexpr int kCellCharacters = 32767;
+
+struct WorkbookFree
+{
+    void operator()(lxw_workbook *workbook) const { lxw_workbook_free(workbook); }
+};
+using Workbook = std::unique_ptr<lxw_workbook, WorkbookFree>;
+
+[[noreturn]] void refuse(const QString &reason)
+{
+    throw PlatformError(reason);
+}
+
+// libxlsxwriter writes numbers with printf, which follows the C library's locale, and the program
+// takes that from the user's settings: in a German one 12.345 would go in the file as "12,345",
+// which no spreadsheet reads. While it lives, this thread writes numbers as the "C" locale does.
+class PointDecimals
+{
+public:
+    PointDecimals() : m_locale(newlocale(LC_NUMERIC_MASK, "C", duplocale(LC_GLOBAL_LOCALE)))
+    {
+        if (!m_locale)
+            refuse(qt_error_string(errno));
+        m_previous = uselocale(m_locale);
+    }
+    ~PointDecimals()
+    {
+        uselocale(m_previous);
+        freelocale(m_locale);
+    }
+    PointDecimals(const PointDecimals &) = delete;
+    PointDecimals &operator=(const PointDecimals &) = delete;
+
+private:
+    locale_t m_locale;
+    locale_t m_previous = nullptr;
+};
+
+void check(lxw_error error)
+{
+    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+        refuse(QStringLiteral("A field is longer than a cell holds (%1 characters). "
+                              "Save it as .csv or .xls instead.")
+                   .arg(kCellCharacters));
+    if (error != LXW_NO_ERROR)
+        refuse(QString::fromUtf8(lxw_strerror(error)));
+}
+
+void checkPlace(qsizetype line, qsizetype column)
+{
+    if (line >= LXW_ROW_MAX)
+        refuse(QStringLiteral("The upload has more lines than a sheet holds (%1). "
+                              "Save it as .csv or .xls instead.")
+                   .arg(LXW_ROW_MAX));
+    if (column >= LXW_COL_MAX)
+        refuse(QStringLiteral("A line has more fields than a sheet holds (%1). "
+                              "Save it as .csv or .xls instead.")
+                   .arg(LXW_COL_MAX));
+}
+
+} // namespace
+
+void writeWorkbookFile(const QString &path, QByteArrayView upload)
+{
+    const PointDecimals pointDecimals;
+    // In constant-memory mode each row goes to a temporary file once the next one starts. The
+    // user's TMPDIR decides where, as it does for other programs.
+    QByteArray temporaryFolder = QFile::encodeName(QDir::tempPath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = temporaryFolder.data();
+    Workbook workbook(workbook_new_opt(QFile::encodeName(path).constData(), &options));
+    if (!workbook)
+        refuse(QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+    lxw_worksheet *const sheet = workbook_add_worksheet(workbook.get(), nullptr);
+    if (!sheet)
+        refuse(QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+
+    CellText text(CellText::encodingOf(upload));
+    qsizetype cells = 0;
+    forEachField(
+        upload,
+        [&](qsizetype line, qsizetype column, QByteArrayView field) {
+            if (field.isEmpty())
+                return;
+            checkPlace(line, column);
+            const auto row = static_cast<lxw_row_t>(line);
+            const auto col = static_cast<lxw_col_t>(column);
+            if (const std::optional<double> number = plainNumber(field))
+                check(worksheet_write_number(sheet, row, col, *number, nullptr));
+            else
+                check(worksheet_write_string(sheet, row, col, text.of(field), nullptr));
+            ++cells;
+        },
+        [](qsizetype) {});
+
+    // Closing writes the file, and frees the workbook whether or not that worked. Where a write
+    // failed, the system's reason ("No space left on device") says more than the library's.
+    errno = 0;
+    const lxw_error closed = workbook_close(workbook.release());
+    if (closed != LXW_NO_ERROR && errno != 0)
+        refuse(qt_error_string(errno));
+    check(closed);
+    if (!workbookIsWhole(path, cells))
+        refuse(QStringLiteral("The workbook came out incomplete. Is the temporary folder %1 full?")
+                   .arg(QDir::toNativeSeparators(QDir::tempPath())));
+}

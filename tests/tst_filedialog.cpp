@@ -41,6 +41,21 @@ private:
 
 using WhenDialog = WhenModal<QFileDialog>;
 
+// The dialog service as a save sets it up, its initial folder a fresh temporary one.
+struct DialogInFolder
+{
+    explicit DialogInFolder(const QString &filter = {}, int filterIndex = 0, qint32 flags = 0)
+    {
+        service.setInitDir(folder.path());
+        service.setFilter(filter);
+        service.setFilterIndex(filterIndex);
+        service.setFlags(flags);
+    }
+
+    QTemporaryDir folder;
+    QtFileDialogService service{nullptr};
+};
+
 // Returns the text of the modal warning that Enter brought up, if any, after closing it: a
 // refusal must fail the test, not leave it hanging.
 QString typeAndPressEnter(QFileDialog *dialog, const QString &name)
@@ -116,10 +131,9 @@ private slots:
 
 void TestFileDialog::startsInInitDirWithQtsOwnOpenTitleAndButtons()
 {
-    QTemporaryDir folder;
+    DialogInFolder setUp;
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
 
     QString shownFolder;
     QString title;
@@ -184,12 +198,9 @@ void TestFileDialog::filterShowsItsFileTypes()
     QFETCH(QStringList, shown);
     QFETCH(QString, selected);
 
-    QTemporaryDir folder;
+    DialogInFolder setUp(filter, index);
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
-    service.setFilter(filter);
-    service.setFilterIndex(index);
 
     QStringList comboItems;
     QString comboCurrent;
@@ -212,18 +223,14 @@ void TestFileDialog::filterShowsItsFileTypes()
 
 void TestFileDialog::listsFoldersAndFilesOfTheFileType()
 {
-    QTemporaryDir folder;
+    DialogInFolder setUp(QStringLiteral("XLS Files (*.xls)|*.xls|"), 1);
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
     for (const char *name : {"reading.xls", "notes.txt"}) {
         QFile file(QDir(folder.path()).filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("older")));
-
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
-    service.setFilter(QStringLiteral("XLS Files (*.xls)|*.xls|"));
-    service.setFilterIndex(1);
 
     const QStringList expected{QStringLiteral("older"), QStringLiteral("reading.xls")};
     bool listed = false;
@@ -258,13 +265,9 @@ void TestFileDialog::acceptsTypedName()
     QFETCH(QString, typed);
     QFETCH(int, flags);
 
-    QTemporaryDir folder;
+    DialogInFolder setUp(QStringLiteral("XLS Files (*.xls)|*.xls|"), 1, flags);
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
-    service.setFilter(QStringLiteral("XLS Files (*.xls)|*.xls|"));
-    service.setFilterIndex(1);
-    service.setFlags(flags);
 
     QString warning;
     WhenDialog driver([&](QFileDialog *dialog) {
@@ -312,12 +315,9 @@ void TestFileDialog::nameWithoutExtensionGetsTheSelectedTypes()
     QFETCH(QString, typed);
     QFETCH(QString, chosen);
 
-    QTemporaryDir folder;
+    DialogInFolder setUp(kSaveTypes, index);
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
-    service.setFilter(kSaveTypes);
-    service.setFilterIndex(index);
 
     WhenDialog driver([&](QFileDialog *dialog) {
         if (auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
@@ -335,11 +335,9 @@ void TestFileDialog::nameWithoutExtensionGetsTheSelectedTypes()
 
 void TestFileDialog::refusesNameInMissingFolderWhenPathMustExist()
 {
-    QTemporaryDir folder;
+    DialogInFolder setUp(QString(), 0, FileDialogService::kPathMustExist | 0x6);
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
-    service.setFlags(FileDialogService::kPathMustExist | 0x6);
 
     QString warning;
     bool openAfterEnter = false;
@@ -359,10 +357,9 @@ void TestFileDialog::refusesNameInMissingFolderWhenPathMustExist()
 
 void TestFileDialog::cancelWithCancelErrorThrows()
 {
-    QTemporaryDir folder;
+    DialogInFolder setUp;
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
     service.setCancelError(true);
 
     WhenDialog driver(clickCancel);
@@ -371,10 +368,9 @@ void TestFileDialog::cancelWithCancelErrorThrows()
 
 void TestFileDialog::cancelWithoutCancelErrorKeepsFileName()
 {
-    QTemporaryDir folder;
+    DialogInFolder setUp;
+    auto &[folder, service] = setUp;
     QVERIFY(folder.isValid());
-    QtFileDialogService service(nullptr);
-    service.setInitDir(folder.path());
 
     {
         WhenDialog driver([](QFileDialog *dialog) {

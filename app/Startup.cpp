@@ -1,12 +1,10 @@
 #include "app/Main.h"
 #include "common/PlatformError.h"
-
-#include <QDir>
+#include "storage/ConfigLocation.h"
 
 namespace {
 
-const QString kVersionSuffix = QStringLiteral("  ver 1.0");
-const QString kConfigFileName = QStringLiteral("uploader.cfg");
+const QString kVersionSuffix = QStringLiteral("  ver " BRACKENFELD_VERSION);
 
 } // namespace
 
@@ -22,9 +20,9 @@ void Main::Form_Load()
     const float left = float(screen.width() - outer.width()) / 2.0f;
     m_window.moveTwips(left, top);
 
-    const QString programFolder = m_window.programFolder();
-    ConfigPath = programFolder + QDir::separator() + kConfigFileName;
-    CommonDialog1.setInitDir(programFolder);
+    const StartLocations locations = startLocations(m_window.programFolder());
+    ConfigPath = locations.configPath;
+    CommonDialog1.setInitDir(locations.dialogFolder);
     FrameStart = QByteArray(1, '\x02');
     FrameEnd = QByteArray(1, '\x04');
 

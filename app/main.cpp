@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
@@ -5,8 +6,12 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
+    QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));
+    answerHelpOrVersion(argc, argv);
+
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));
 
     MainWindow window;

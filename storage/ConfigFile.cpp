@@ -5,7 +5,9 @@
 #include "serial/PortTable.h"
 #include "storage/ReplaceFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -37,6 +39,9 @@ void Main::LoadConfigFile()
 
 void Main::SaveConfigFile()
 {
+    // The user's configuration folder may not be there yet. Where it cannot be made, the write
+    // below fails and says so.
+    QDir().mkpath(QFileInfo(ConfigPath).absolutePath());
     try {
         replaceFile(ConfigPath, configFileBytes(PortNumber, CommonDialog1.InitDir()),
                     InPlace::WhenFolderRefuses);

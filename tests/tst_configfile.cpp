@@ -46,7 +46,8 @@ private slots:
     void survivesRandomBytes();
     void startUpLoadsOrRewritesTheFile_data();
     void startUpLoadsOrRewritesTheFile();
-    void unwritableProgramFolderIsReportedOnlyAtExit();
+    void programFolderTakingNoFileLeavesTheSettingsToTheUser_data();
+    void programFolderTakingNoFileLeavesTheSettingsToTheUser();
     void exitWritesTheSettings();
     void failedWriteAtExitKeepsTheEarlierSettings();
 };
@@ -285,27 +286,54 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
     QVERIFY(tool.window.endedWith.isEmpty());
 }
 
-void TestConfigFile::unwritableProgramFolderIsReportedOnlyAtExit()
+void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser_data()
 {
+    QTest::addColumn<bool>("userFolderWritable");
+
+    QTest::newRow("in the user's folder") << true;
+    QTest::newRow("nowhere") << false;
+}
+
+void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
+{
+    QFETCH(bool, userFolderWritable);
+
     // A folder below a regular file cannot exist, so nothing can be written there, not even
     // by root, whom a read-only folder would not stop.
     FakeTool tool(FakeTool::Unstarted, {2, 5});
     const QString file = tool.folder.filePath(QStringLiteral("file.txt"));
     QVERIFY(writeFile(file, "x"));
     const QString program = file + QStringLiteral("/prog");
-    const QString configPath = program + QStringLiteral("/uploader.cfg");
     tool.window.folder = program;
+    // The user's ~/.config, with the program named as it names itself; its Brackenfeld folder
+    // is made with the file.
+    QCoreApplication::setApplicationName(QStringLiteral("Brackenfeld"));
+    const QString userConfig =
+        (userFolderWritable ? tool.folder.path() : file) + QStringLiteral("/config");
+    const UserConfigFolder userConfigFolder(userConfig);
+    const QString configPath = userConfig + QStringLiteral("/Brackenfeld/uploader.cfg");
     tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
+    QCOMPARE(tool.main.ConfigPath, configPath);
     QVERIFY(tool.window.boxes.isEmpty());
     QVERIFY(tool.window.endedWith.isEmpty());
     QCOMPARE(tool.main.PortNumber, qint16(2));
-    QCOMPARE(tool.dialog.initDir, program);
+    // The first save is offered in the user's home, as the program's folder takes no file.
+    QCOMPARE(tool.dialog.initDir, QDir::homePath());
     QVERIFY(tool.port.PortOpen());
-    QVERIFY(!QFileInfo::exists(configPath));
+    QCOMPARE(QFileInfo::exists(configPath), userFolderWritable);
+    if (userFolderWritable)
+        QCOMPARE(readFile(configPath), settingsFile(2, QDir::homePath()));
 
+    tool.dialog.initDir = QStringLiteral("/data/runs");
     tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
+    if (userFolderWritable) {
+        QCOMPARE(readFile(configPath), settingsFile(2, QStringLiteral("/data/runs")));
+        QVERIFY(tool.window.boxes.isEmpty());
+        QCOMPARE(tool.window.endedWith, QList<int>{0});
+        return;
+    }
     QCOMPARE(tool.window.boxes.size(), 1);
     const FakeWindow::Box &box = tool.window.boxes[0];
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);

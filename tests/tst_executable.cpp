@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +25,9 @@ namespace {
 const QString kProgram = QStringLiteral(BRACKENFELD_PATH);
 
 // Window titles, as regular expressions for `xdotool search --name`.
-const QString kMainWindow = QStringLiteral("^Corvallen Brindlow Brackenfeld  ver 1\\.0$");
+const QString kMainWindow = QStringLiteral("^Corvallen Brindlow Brackenfeld  ver ") +
+                            QRegularExpression::escape(QStringLiteral(BRACKENFELD_VERSION)) +
+                            QLatin1Char('$');
 const QString kMessageBox = QStringLiteral("^Brackenfeld$");
 const QString kFileDialog = QStringLiteral("^Open$");
 
@@ -61,6 +64,8 @@ private slots:
     void cancellingTheCablePromptEndsBeforeTheWindow();
     void retryFindsTheInstrumentPluggedInMeanwhile_data();
     void retryFindsTheInstrumentPluggedInMeanwhile();
+    void answersHelpAndVersionWithoutADisplay_data();
+    void answersHelpAndVersionWithoutADisplay();
 
 private:
     void startProgram();
@@ -449,6 +454,43 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     QVERIFY(click(mainWindow, kExitButton));
     verifyEndedWithStatusZero();
     QCOMPARE(readFile(configPath()), settingsFile(port, folder));
+}
+
+void TestExecutable::answersHelpAndVersionWithoutADisplay_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("firstLine");
+
+    // "<program>" stands for the program's path, known only when the row runs.
+    QTest::newRow("--version") << "--version"
+                               << "Brackenfeld " BRACKENFELD_VERSION;
+    QTest::newRow("--help") << "--help"
+                            << "Usage: <program> [options]";
+}
+
+void TestExecutable::answersHelpAndVersionWithoutADisplay()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, firstLine);
+
+    // No display is named: a window would end the program with an error.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const QString program = m_program->filePath(QStringLiteral("brackenfeld"));
+    firstLine.replace(QStringLiteral("<program>"), program);
+    QProcess tool;
+    tool.setProcessEnvironment(environment);
+    tool.start(program, {argument});
+    QVERIFY(tool.waitForFinished(kDeadlineMs));
+
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0),
+             firstLine);
+    // It answered before start-up, which would have written the settings.
+    QVERIFY(!QFileInfo::exists(configPath()));
 }
 
 QTEST_GUILESS_MAIN(TestExecutable)

@@ -250,7 +250,8 @@ void TestMainWindow::loadListsThePortsAndOpensTheFirst()
     QCOMPARE(combo->itemText(1), QStringLiteral("COM 12"));
     QVERIFY(combo->itemData(1, Qt::ToolTipRole).toString().startsWith(com12.linkPath()));
     QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
-    QCOMPARE(m_tool->window->caption(), QStringLiteral("Corvallen Brindlow Brackenfeld  ver 1.0"));
+    QCOMPARE(m_tool->window->caption(),
+             QStringLiteral("Corvallen Brindlow Brackenfeld  ver " BRACKENFELD_VERSION));
     QVERIFY(m_tool->window->serialPort().PortOpen());
     QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(3));
     QVERIFY(!m_tool->window->findChild<QPushButton *>("SaveButton")->isEnabled());

@@ -28,7 +28,8 @@ void TestStartup::firstStartCreatesTheSettingsWithTheLowestPort()
     tool.main.Form_Load();
 
     QCOMPARE(tool.port.pauses, 1);
-    QCOMPARE(tool.window.windowCaption, QStringLiteral("Corvallen Brindlow Brackenfeld  ver 1.0"));
+    QCOMPARE(tool.window.windowCaption,
+             QStringLiteral("Corvallen Brindlow Brackenfeld  ver " BRACKENFELD_VERSION));
     QCOMPARE(tool.window.entries, (QStringList{QStringLiteral("COM 3"), QStringLiteral("COM 5")}));
     QCOMPARE(tool.window.toolTips.first(), QStringLiteral("/dev/fake3"));
     QCOMPARE(tool.config(), settingsFile(3, tool.folder.path()));

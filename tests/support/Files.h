@@ -29,6 +29,23 @@ inline QStringList entriesOf(const QString &folder)
                                   QDir::NoDotAndDotDot);
 }
 
+// Points the user's configuration folder (XDG_CONFIG_HOME) at `path` while it lives. The
+// program keeps its settings there when its own folder cannot be written.
+class UserConfigFolder
+{
+public:
+    explicit UserConfigFolder(const QString &path) : m_before(qgetenv("XDG_CONFIG_HOME"))
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(path));
+    }
+    ~UserConfigFolder() { qputenv("XDG_CONFIG_HOME", m_before); }
+    UserConfigFolder(const UserConfigFolder &) = delete;
+    UserConfigFolder &operator=(const UserConfigFolder &) = delete;
+
+private:
+    QByteArray m_before;
+};
+
 // Holds the process to files of at most `bytes` while it lives, as a full disk would, root
 // included. The signal that would end the process at the limit is ignored, so the write just
 // fails.

@@ -1,0 +1,20 @@
+#include "storage/ConfigLocation.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+const QString kConfigFileName = QStringLiteral("uploader.cfg");
+
+} // namespace
+
+StartLocations startLocations(const QString &programFolder)
+{
+    if (QFileInfo(programFolder).isWritable())
+        return {programFolder + QDir::separator() + kConfigFileName, programFolder};
+    return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                QDir::separator() + kConfigFileName,
+            QDir::homePath()};
+}

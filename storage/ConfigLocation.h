@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Where start-up points the settings file "uploader.cfg" and the file dialog. A copy of the
+// program in a folder that it can write keeps its settings beside itself, so that every copy
+// keeps its own, and its dialog opens there. A program installed where its user cannot write
+// (/usr/bin, Program Files) keeps them in the user's configuration folder instead
+// (~/.config/Brackenfeld on Linux, %LOCALAPPDATA%\Brackenfeld on Windows), and its dialog opens
+// in the user's home folder.
+struct StartLocations
+{
+    QString configPath;
+    QString dialogFolder;
+};
+StartLocations startLocations(const QString &programFolder);

@@ -41,6 +41,22 @@ QByteArray randomPayload(QRandomGenerator &random, qsizetype size, int commaOdds
     return payload;
 }
 
+// The bytes fed to a scanner in reads of random sizes, some of them several decoding pieces long,
+// and the last byte, the end mark, alone, after all that came before it.
+DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random)
+{
+    FrameScanner scanner;
+    for (qsizetype at = 0; at < bytes.size() - 1;) {
+        const qsizetype read = std::min<qsizetype>(random.bounded(1, 10000), bytes.size() - 1 - at);
+        scanner.append(bytes.sliced(at, read));
+        at += read;
+        if (scanner.takeFrame(kStart, kEnd).outcome != FrameOutcome::Incomplete)
+            return {};
+    }
+    scanner.append(bytes.last(1));
+    return scanner.takeFrame(kStart, kEnd);
+}
+
 } // namespace
 
 class TestUploadFrame : public QObject
@@ -214,16 +230,21 @@ void TestUploadFrame::agreesWithThePlainReading()
             const QByteArray field = plainChecksumField(payload);
             const QString which = QStringLiteral("size %1, CR odds %2").arg(size).arg(crOdds);
 
-            const DecodedFrame decoded =
-                DecodeUploadFrame(noise + frame(payload, field), kStart, kEnd);
+            const QByteArray bytes = noise + frame(payload, field);
+            const DecodedFrame decoded = DecodeUploadFrame(bytes, kStart, kEnd);
             QVERIFY2(decoded.outcome == FrameOutcome::Decoded, qPrintable(which));
             QVERIFY2(decoded.text == decodedText(payload), qPrintable(which));
+            const DecodedFrame scanned = scannedInRandomReads(bytes, random);
+            QVERIFY2(scanned.text == decoded.text && scanned.frameEnd == decoded.frameEnd,
+                     qPrintable(which));
 
             const QByteArray wrongField =
                 QByteArray::number(field.toInt() ^ 1).rightJustified(5, '0');
-            const DecodedFrame damaged =
-                DecodeUploadFrame(noise + frame(payload, wrongField), kStart, kEnd);
+            const QByteArray damagedBytes = noise + frame(payload, wrongField);
+            const DecodedFrame damaged = DecodeUploadFrame(damagedBytes, kStart, kEnd);
             QVERIFY2(damaged.outcome == FrameOutcome::ChecksumError, qPrintable(which));
+            QVERIFY2(scannedInRandomReads(damagedBytes, random).outcome == damaged.outcome,
+                     qPrintable(which));
         }
     }
 }

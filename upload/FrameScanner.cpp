@@ -1,32 +1,75 @@
 #include "upload/FrameScanner.h"
 
+namespace {
+
+// A payload is decoded in pieces of at least this size, so that an upload arriving a character at
+// a time is not decoded a character at a time.
+constexpr qsizetype kDecodePiece = 4096;
+
+} // namespace
+
 void FrameScanner::clear()
 {
     m_buffer.clear();
-    m_start = -1;
+    m_payload.clear();
+    m_inFrame = false;
+    m_payloadAt = 0;
     m_searched = 0;
+    m_decodedAway = 0;
 }
 
 DecodedFrame FrameScanner::takeFrame(QByteArrayView frameStart, QByteArrayView frameEnd)
 {
-    if (m_start < 0) {
-        m_start = findMark(m_buffer, frameStart, m_searched);
-        if (m_start < 0) {
+    if (!m_inFrame) {
+        const qsizetype start = findMark(m_buffer, frameStart, m_searched);
+        if (start < 0) {
             m_searched = m_buffer.size();
             return {};
         }
+        m_inFrame = true;
+        m_payloadAt = start + 1;
         // The end mark may stand at the start mark's own place only if the two marks are equal.
-        m_searched = m_start;
+        m_searched = start;
     }
     const qsizetype end = findMark(m_buffer, frameEnd, m_searched);
     if (end < 0) {
         m_searched = m_buffer.size();
+        decodeArrivedPayload();
         return {};
     }
 
-    DecodedFrame frame = decodeFrameBetween(m_buffer, m_start, end);
-    m_buffer.remove(0, frame.frameEnd);
-    m_start = -1;
+    const QByteArrayView buffer(m_buffer);
+    const qsizetype fieldAt = end - kChecksumWidth;
+    DecodedFrame frame;
+    if (fieldAt < m_payloadAt) {
+        // Too short to hold the checksum field. Nothing was decoded ahead of it: that always
+        // leaves a field's width behind.
+        m_payload.clear();
+        frame = {FrameOutcome::ChecksumError, {}, end + 1};
+    } else {
+        m_payload.decode(buffer.sliced(m_payloadAt, fieldAt - m_payloadAt));
+        frame = m_payload.finish(buffer.sliced(fieldAt, kChecksumWidth), end + 1);
+    }
+    frame.frameEnd += m_decodedAway;
+    m_buffer.remove(0, end + 1);
+    m_inFrame = false;
+    m_payloadAt = 0;
     m_searched = 0;
+    m_decodedAway = 0;
     return frame;
+}
+
+// Decodes what has arrived of the payload and lets its raw characters go, all but the last few,
+// which may yet turn out to be the checksum field.
+void FrameScanner::decodeArrivedPayload()
+{
+    const qsizetype decodable = m_buffer.size() - kChecksumWidth - m_payloadAt;
+    if (decodable < kDecodePiece)
+        return;
+    m_payload.decode(QByteArrayView(m_buffer).sliced(m_payloadAt, decodable));
+    const qsizetype gone = m_payloadAt + decodable;
+    m_buffer.remove(0, gone);
+    m_decodedAway += gone;
+    m_searched -= gone;
+    m_payloadAt = 0;
 }

@@ -5,24 +5,33 @@
 #include <QByteArray>
 
 // The characters received since the last decoded upload, and the search for the next frame in
-// them. Each search resumes where the last one stopped, so feeding an upload in many small reads
-// costs no more per byte than feeding it at once; the outcome is always DecodeUploadFrame's.
+// them. Each search resumes where the last one stopped, and a frame's payload is decoded as it
+// arrives, so feeding an upload in many small reads costs no more per byte than feeding it at
+// once, and its raw characters are not kept beside its text. The outcome is always
+// DecodeUploadFrame's.
 class FrameScanner
 {
 public:
     void append(QByteArrayView characters) { m_buffer.append(characters); }
     void clear();
-    bool isEmpty() const { return m_buffer.isEmpty(); }
+    bool isEmpty() const { return m_buffer.isEmpty() && !m_inFrame; }
+    // The characters not decoded yet: those before a start mark, and the newest of a frame.
     const QByteArray &characters() const { return m_buffer; }
     // True when the last search found a start mark but not yet its end mark.
-    bool holdsUnfinishedFrame() const { return m_start >= 0; }
+    bool holdsUnfinishedFrame() const { return m_inFrame; }
 
     // Looks for the next whole frame. When there is one, it and everything before it leave the
-    // buffer; whatever followed its end mark stays for the next frame.
+    // buffer; whatever followed its end mark stays for the next frame. The frame's end counts
+    // from the first character received after the last frame.
     DecodedFrame takeFrame(QByteArrayView frameStart, QByteArrayView frameEnd);
 
 private:
+    void decodeArrivedPayload();
+
     QByteArray m_buffer;
-    qsizetype m_start = -1;   // index of the first start mark, once found
-    qsizetype m_searched = 0; // every byte before this index has been searched
+    PayloadDecoder m_payload;
+    bool m_inFrame = false;      // a start mark was found
+    qsizetype m_payloadAt = 0;   // where the payload not decoded yet begins in the buffer
+    qsizetype m_searched = 0;    // every byte before this index has been searched
+    qsizetype m_decodedAway = 0; // characters of the frame decoded and gone from the buffer
 };

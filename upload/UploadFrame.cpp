@@ -2,10 +2,12 @@
 
 #include "upload/LenientNumber.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 // BRACKENFELD_PORTABLE_DECODE takes the plain loops even where the machine has the vector
 // instructions, so that they are built and tested here too.
@@ -16,7 +18,6 @@
 
 namespace {
 
-constexpr qsizetype kChecksumWidth = 5;
 constexpr char kCarriageReturn = '\r';
 constexpr char kComma = ',';
 constexpr char kTab = '\t';
@@ -172,29 +173,6 @@ char *copyRest(Progress at, const char *end)
     return at.out;
 }
 
-struct TabSeparated
-{
-    QByteArray text;
-    quint16 checksum = 0;
-};
-
-// Every CR of the payload is followed by an added LF, and every comma becomes a tab:
-// "1,2\r3,4\r" => "1\t2\r\n3\t4\r\n". The checksum is summed in the same pass: an upload larger
-// than the cache is then read from memory once, not twice. Without a count of the CRs the text
-// gets room for the most there could be, twice the payload; the pages it never writes are never
-// touched, and the rest is handed back once its length is known.
-TabSeparated tabSeparated(QByteArrayView payload)
-{
-    TabSeparated result;
-    result.text = QByteArray(2 * payload.size(), Qt::Uninitialized);
-    const char *const end = payload.data() + payload.size();
-    const Progress copied = copyLines({payload.data(), result.text.data(), payload.data(), 2}, end);
-    result.checksum = copied.checksum + byteSum(QByteArrayView(copied.summed, end));
-    result.text.resize(copyRest(copied, end) - result.text.constData());
-    result.text.squeeze();
-    return result;
-}
-
 } // namespace
 
 qsizetype findMark(QByteArrayView buffer, QByteArrayView mark, qsizetype from)
@@ -210,23 +188,55 @@ quint16 uploadChecksum(QByteArrayView payload)
     return 2 + byteSum(payload);
 }
 
+// Every CR of the payload is followed by an added LF, and every comma becomes a tab:
+// "1,2\r3,4\r" => "1\t2\r\n3\t4\r\n". The checksum is summed in the same pass: an upload larger
+// than the cache is then read from memory once, not twice. Without a count of the CRs the text
+// gets room for the most there could be, twice the piece; the pages it never writes are never
+// touched, and the room left over is handed back when the frame is finished.
+void PayloadDecoder::decode(QByteArrayView piece)
+{
+    const qsizetype decoded = m_text.size();
+    const qsizetype room = decoded + 2 * piece.size();
+    // Growing by doubling keeps a payload that comes in many pieces from being moved each time.
+    if (room > m_text.capacity())
+        m_text.reserve(std::max(room, 2 * m_text.capacity()));
+    m_text.resize(room);
+    const char *const end = piece.data() + piece.size();
+    const Progress copied =
+        copyLines({piece.data(), m_text.data() + decoded, piece.data(), 0}, end);
+    m_sum += copied.checksum + byteSum(QByteArrayView(copied.summed, end));
+    m_text.resize(copyRest(copied, end) - m_text.constData());
+}
+
+DecodedFrame PayloadDecoder::finish(QByteArrayView checksumField, qsizetype frameEnd)
+{
+    const auto expected = lenientWholeNumber(checksumField, std::numeric_limits<qint32>::min(),
+                                             std::numeric_limits<qint32>::max());
+    const quint16 checksum = 2 + m_sum;
+    QByteArray text = std::exchange(m_text, {});
+    m_sum = 0;
+    if (!expected || *expected != checksum)
+        return {FrameOutcome::ChecksumError, {}, frameEnd};
+    text.squeeze();
+    return {FrameOutcome::Decoded, std::move(text), frameEnd};
+}
+
+void PayloadDecoder::clear()
+{
+    m_text.clear();
+    m_sum = 0;
+}
+
 DecodedFrame decodeFrameBetween(QByteArrayView buffer, qsizetype start, qsizetype end)
 {
-    // The checksum field sits just before the end mark; a frame too short to hold it is damaged.
+    // A frame too short to hold the checksum field is damaged.
     if (end - start < kChecksumWidth + 1)
-        return {FrameOutcome::ChecksumError, {}, end + 1};
-
-    const QByteArrayView field = buffer.sliced(end - kChecksumWidth, kChecksumWidth);
-    const auto expected = lenientWholeNumber(field, std::numeric_limits<qint32>::min(),
-                                             std::numeric_limits<qint32>::max());
-    if (!expected)
         return {FrameOutcome::ChecksumError, {}, end + 1};
     // Decoded before the checksum is known to match; a damaged upload is rare, and its text is
     // simply dropped.
-    TabSeparated decoded = tabSeparated(buffer.sliced(start + 1, end - start - 1 - kChecksumWidth));
-    if (*expected != decoded.checksum)
-        return {FrameOutcome::ChecksumError, {}, end + 1};
-    return {FrameOutcome::Decoded, std::move(decoded.text), end + 1};
+    PayloadDecoder payload;
+    payload.decode(buffer.sliced(start + 1, end - start - 1 - kChecksumWidth));
+    return payload.finish(buffer.sliced(end - kChecksumWidth, kChecksumWidth), end + 1);
 }
 
 DecodedFrame DecodeUploadFrame(QByteArrayView buffer, QByteArrayView frameStart,

@@ -24,6 +24,25 @@ struct DecodedFrame
     qsizetype frameEnd = 0;
 };
 
+// The checksum field's width: it sits just before the end mark.
+inline constexpr qsizetype kChecksumWidth = 5;
+
+// Decodes a frame's payload as it arrives, in pieces of any size: the text and the checksum's sum
+// grow with each piece, so the raw characters need not be kept until the end mark comes.
+class PayloadDecoder
+{
+public:
+    void decode(QByteArrayView piece);
+    // The outcome for the payload decoded so far, with the checksum field that followed it; the
+    // decoder is then empty for the next frame.
+    DecodedFrame finish(QByteArrayView checksumField, qsizetype frameEnd);
+    void clear();
+
+private:
+    QByteArray m_text;
+    quint16 m_sum = 0;
+};
+
 // Finds the first frame in the buffer and verifies and decodes it. Bytes before the start mark
 // are not part of it. The marks are one-character texts; every byte is one character.
 DecodedFrame DecodeUploadFrame(QByteArrayView buffer, QByteArrayView frameStart,

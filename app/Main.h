@@ -67,7 +67,8 @@ private:
     void LoadConfigFile();
     void SaveConfigFile();
 
-    void receiveWaiting();
+    // Takes in the characters waiting at the port; returns how many there were.
+    qsizetype receiveWaiting();
     void actOnFrame(const DecodedFrame &frame);
     void reportDeviceLoss();
     // Forgets a frame whose start has come but whose end will not; true if there was one.

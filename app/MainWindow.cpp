@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QThread>
 #include <QWindow>
 
 #include <cstdio>
@@ -166,6 +167,11 @@ void MainWindow::processEvents(bool mayWait)
     if (mayWait)
         flags |= QEventLoop::WaitForMoreEvents;
     QCoreApplication::processEvents(flags);
+}
+
+void MainWindow::pause(int milliseconds)
+{
+    QThread::msleep(milliseconds);
 }
 
 QString MainWindow::uploadText() const

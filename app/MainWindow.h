@@ -52,6 +52,7 @@ public:
 
     // The window operations.
     void processEvents(bool mayWait) override;
+    void pause(int milliseconds) override;
     bool uploadTextStartsWith(const QString &prefix) const override;
     void setUploadText(const QString &text) override;
     void appendUploadText(const QString &text) override;

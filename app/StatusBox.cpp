@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr int kShowPauseMs = 40;
+// Ten times a second looks like a steady stream of dots, and costs little to paint.
+constexpr int kShowPauseMs = 100;
 
 } // namespace
 
@@ -84,9 +85,7 @@ void StatusBox::showPending()
     cursor.movePosition(QTextCursor::End);
     while (!rest.isEmpty()) {
         const QString line = cursor.block().text();
-        qsizetype fitting = 0;
-        while (fitting < rest.size() && fitsOnOneLine(line + rest.left(fitting + 1).toString()))
-            ++fitting;
+        qsizetype fitting = fittingCount(line, rest);
         if (fitting == 0 && !line.isEmpty()) {
             if (m_firstWrapped < 0)
                 m_firstWrapped = cursor.blockNumber() + 1;
@@ -99,6 +98,27 @@ void StatusBox::showPending()
         rest = rest.sliced(fitting);
     }
     m_pending.clear();
+}
+
+// Measuring is the costly part, so the count is found by doubling and then halving: a few
+// measurements a screen line, however many characters wait.
+qsizetype StatusBox::fittingCount(const QString &line, QStringView rest) const
+{
+    qsizetype fits = 0;
+    qsizetype tooMany = 1;
+    while (tooMany <= rest.size() && fitsOnOneLine(line + rest.left(tooMany).toString())) {
+        fits = tooMany;
+        tooMany *= 2;
+    }
+    tooMany = std::min(tooMany, rest.size() + 1);
+    while (tooMany - fits > 1) {
+        const qsizetype middle = (fits + tooMany) / 2;
+        if (fitsOnOneLine(line + rest.left(middle).toString()))
+            fits = middle;
+        else
+            tooMany = middle;
+    }
+    return fits;
 }
 
 bool StatusBox::fitsOnOneLine(const QString &line) const

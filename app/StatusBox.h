@@ -35,6 +35,8 @@ protected:
 
 private:
     void showPending();
+    // How many of the first characters of rest fit on one screen line after line.
+    qsizetype fittingCount(const QString &line, QStringView rest) const;
     bool fitsOnOneLine(const QString &line) const;
     // True where the text holds a line end before this block, false where the box wrapped it.
     bool endsLine(int block) const { return m_firstWrapped < 0 || block < m_firstWrapped; }

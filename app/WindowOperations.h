@@ -32,6 +32,8 @@ public:
 
     // Dispatches every pending event. With mayWait, first blocks until at least one arrives.
     virtual void processEvents(bool mayWait) = 0;
+    // Lets the time pass without dispatching anything; events wait for the next dispatch.
+    virtual void pause(int milliseconds) = 0;
 
     virtual bool uploadTextStartsWith(const QString &prefix) const = 0;
     virtual void setUploadText(const QString &text) = 0;

@@ -56,6 +56,7 @@ public:
     }
     void setUploadText(const QString &text) override { m_text = text; }
     void appendUploadText(const QString &) override {}
+    void pause(int) override {}
 
 private:
     QString m_text;

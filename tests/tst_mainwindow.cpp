@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -157,9 +158,13 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
     m_tool->window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_tool->window.get()));
     m_tool->window->setUploadText(QStringLiteral("UPLOADING"));
-    constexpr int kDots = 500;
-    for (int i = 0; i < kDots; ++i)
+    constexpr int kDots = 3000;
+    for (int i = 0; i < kDots; ++i) {
         m_tool->window->appendUploadText(QStringLiteral("."));
+        // Shown in several batches, as a stream of reads shows them.
+        if (i % 500 == 0)
+            QTest::qWait(120);
+    }
 
     QCOMPARE(m_tool->window->uploadText(), QStringLiteral("UPLOADING") + QString(kDots, u'.'));
     QVERIFY(
@@ -182,6 +187,10 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
             QVERIFY(box->fontMetrics().horizontalAdvance(block.text() + u'.') >
                     width - box->cursorWidth());
     }
+    // The view stays at the top, and so does the scroll bar's thumb.
+    QCOMPARE(box->cursorForPosition(QPoint(0, 0)).blockNumber(), 0);
+    QCOMPARE(box->verticalScrollBar()->value(), 0);
+    QVERIFY(box->verticalScrollBar()->maximum() > 0);
 
     m_tool->window->setUploadText(kComplete);
     QCOMPARE(document->blockCount(), 1);

@@ -32,27 +32,36 @@ void TestReceiveLoop::statusFollowsThePolls_data()
 {
     QTest::addColumn<QList<QByteArray>>("reads");
     QTest::addColumn<QStringList>("statuses");
+    // Polls that found a few characters of a frame let the next ones gather before polling again.
+    QTest::addColumn<int>("pauses");
 
-    QTest::newRow("one read") << QList<QByteArray>{kTable} << QStringList{kUploading, kComplete};
+    QTest::newRow("one read") << QList<QByteArray>{kTable} << QStringList{kUploading, kComplete}
+                              << 0;
     QTest::newRow("four reads") << QList<QByteArray>{kTable.left(3), kTable.mid(3, 4),
                                                      kTable.mid(7, 4), kTable.mid(11)}
                                 << QStringList{kUploading, kUploading + ".", kUploading + "..",
-                                               kUploading + "...", kComplete};
+                                               kUploading + "...", kComplete}
+                                << 3;
+    QTest::newRow("a frame's start in one large read")
+        << QList<QByteArray>{"\x02" + QByteArray(300, '1')} << QStringList{kUploading} << 0;
     QTest::newRow("line noise") << QList<QByteArray>{"abc", "\x04\r", "12"}
-                                << QStringList{kUploading, kUploading + ".", kUploading + ".."};
+                                << QStringList{kUploading, kUploading + ".", kUploading + ".."}
+                                << 0;
     QTest::newRow("after a completed upload")
         << QList<QByteArray>{kAbc, "x", "y"}
-        << QStringList{kUploading, kComplete, kUploading, kUploading + "."};
+        << QStringList{kUploading, kComplete, kUploading, kUploading + "."} << 0;
 }
 
 void TestReceiveLoop::statusFollowsThePolls()
 {
     QFETCH(QList<QByteArray>, reads);
     QFETCH(QStringList, statuses);
+    QFETCH(int, pauses);
 
     FakeTool tool;
     tool.receive(reads);
     QCOMPARE(tool.window.textHistory, statuses);
+    QCOMPARE(tool.window.pauses.size(), pauses);
     QVERIFY(tool.window.boxes.isEmpty());
 }
 

@@ -8,6 +8,13 @@ const QString kChecksumError = QStringLiteral("Checksum error in uploaded data")
 const QString kUploadCutOff =
     QStringLiteral("The upload in progress was cut off; start it again on the instrument.");
 
+// Characters that trickle in, as at the instrument's line rate of about 1,920 a second, are left
+// to gather for a moment before the next poll, which then takes a batch rather than one or two:
+// the tool wakes about a hundred times a second instead of once for every character, and a
+// click waits at most that moment. Uploads that arrive faster are taken as they come.
+constexpr qsizetype kTrickle = 256;
+constexpr int kGatherMs = 10;
+
 } // namespace
 
 void Main::Form_Activate()
@@ -32,13 +39,14 @@ void Main::pollPort()
     // What the device sent before it went away is taken in first: an upload it completed still
     // decodes.
     const bool deviceLost = MSComm1.takeDeviceLoss();
-    if (MSComm1.InBufferCount() > 0)
-        receiveWaiting();
+    const qsizetype received = MSComm1.InBufferCount() > 0 ? receiveWaiting() : 0;
     if (deviceLost)
         reportDeviceLoss();
+    else if (received > 0 && received < kTrickle && m_received.holdsUnfinishedFrame())
+        m_window.pause(kGatherMs);
 }
 
-void Main::receiveWaiting()
+qsizetype Main::receiveWaiting()
 {
     // The status text is the memory of a progress line being extended: one more dot for every
     // poll that found characters.
@@ -47,11 +55,12 @@ void Main::receiveWaiting()
     else
         m_window.appendUploadText(QStringLiteral("."));
 
-    m_received.append(MSComm1.Input());
+    const QByteArray characters = MSComm1.Input();
+    m_received.append(characters);
     for (;;) {
         const DecodedFrame frame = m_received.takeFrame(FrameStart, FrameEnd);
         if (frame.outcome == FrameOutcome::Incomplete)
-            return;
+            return characters.size();
         actOnFrame(frame);
     }
 }

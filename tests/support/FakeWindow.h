@@ -40,6 +40,7 @@ public:
     // User actions run one per dispatch; the combo box click is routed to onComboClick.
     QList<std::function<void()>> actions;
     QList<bool> waits; // the mayWait of every dispatch
+    QList<int> pauses;
     std::function<void()> onComboClick;
 
     void processEvents(bool mayWait) override
@@ -48,6 +49,7 @@ public:
         if (!actions.isEmpty())
             actions.takeFirst()();
     }
+    void pause(int milliseconds) override { pauses << milliseconds; }
     QString uploadText() const { return text; }
     bool uploadTextStartsWith(const QString &prefix) const override
     {

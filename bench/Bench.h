@@ -22,7 +22,7 @@ Measured receiveCost(benchmark::State &state, qsizetype readBytes);
 Measured idleCpu(benchmark::State &state);
 Measured uploadTime(benchmark::State &state);
 Measured startupTime(benchmark::State &state);
-Measured uploadMemory(benchmark::State &state);
+Measured uploadSaveMemory(benchmark::State &state);
 Measured workbookSaveTime(benchmark::State &state);
 Measured workbookSaveMemory(benchmark::State &state);
 

@@ -1,5 +1,6 @@
 #include "bench/Bench.h"
 #include "serial/PortTable.h"
+#include "tools/InstrumentFrame.h"
 #include "tools/PseudoTerminalLink.h"
 
 #include <QDeadlineTimer>
@@ -55,6 +56,14 @@ public:
                 throw std::runtime_error("the program ended or fell silent");
         }
         return readLine().trimmed();
+    }
+
+    // Writes a line to its standard input.
+    void request(const QByteArray &line)
+    {
+        write(line + '\n');
+        if (!waitForBytesWritten())
+            throw std::runtime_error("the program took no request");
     }
 
     // The user and system time that it has used so far.
@@ -130,6 +139,24 @@ double secondsToComplete(Child &program, PseudoTerminalLink &device, const QByte
     return secondsSince(began);
 }
 
+// Has the program save its upload through the Save button and the file dialog.
+void saveUpload(Child &program, const QString &fileName)
+{
+    program.request("save " + QFile::encodeName(fileName));
+    if (program.awaitLine() != "saved")
+        throw std::runtime_error("the program did not save the upload");
+}
+
+// Throws unless the file holds what Save writes for the frame's rows.
+void checkSaved(const QString &fileName, const QByteArray &frame)
+{
+    // The start mark before the rows; five checksum digits and the end mark after them.
+    const QByteArrayView payload = QByteArrayView(frame).sliced(1, frame.size() - 7);
+    QFile saved(fileName);
+    if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != savedFile(payload))
+        throw std::runtime_error("the saved file does not hold the upload");
+}
+
 } // namespace
 
 // The program with its port open and nothing arriving: its CPU time over 10 s once its window is
@@ -189,19 +216,25 @@ Measured startupTime(benchmark::State &state)
     return {fastest, 1.0, fastest};
 }
 
-// The memory high-water mark once the window is shown and again once a 16 MiB upload is decoded;
-// their difference against the upload's size.
-Measured uploadMemory(benchmark::State &state)
+// The memory high-water mark once the window is shown, again once a 16 MiB upload is decoded
+// (the counter "upload peak") and once the program has saved it as text; the rise over the
+// upload's size.
+Measured uploadSaveMemory(benchmark::State &state)
 {
     const QByteArray &frame = sampleUploadFrame(16 * kMiB);
-    double idle = 0, peak = 0;
+    double idle = 0, uploaded = 0, saved = 0;
     for (auto _ : state) {
         Folder folder;
         const Device device = folder.device(devicePathForPort(1));
         const auto program = folder.startProgram(1);
         idle = program->peakMiB();
         secondsToComplete(*program, *device, frame);
-        peak = program->peakMiB();
+        uploaded = program->peakMiB();
+        const QString fileName = folder.filePath(QStringLiteral("upload.xls"));
+        saveUpload(*program, fileName);
+        saved = program->peakMiB();
+        checkSaved(fileName, frame);
     }
-    return {peak, idle, (peak - idle) / (double(frame.size()) / kMiB)};
+    state.counters["upload peak"] = uploaded;
+    return {saved, idle, (saved - idle) / (double(frame.size()) / kMiB)};
 }

@@ -26,7 +26,7 @@ struct Row
 
 // A row that hangs ends the bench, and with it every process that the bench started.
 constexpr unsigned kRowSecondsLimit = 300;
-constexpr char kLine[] = "%-30s %-15s %-24s %6s  %-7s %s";
+constexpr char kLine[] = "%-31s %-15s %-24s %6s  %-7s %s";
 bool g_allMet = true;
 
 template <typename... Values> std::string formatted(const char *format, Values... values)
@@ -48,11 +48,12 @@ void measureRow(benchmark::State &state, const Row &row)
                          : bound == "<=" ? ratio <= row.goal
                                          : ratio < row.goal;
         g_allMet = g_allMet && met;
-        state.counters = {{"figure", figure},
-                          {"reference", reference},
-                          {"ratio", ratio},
-                          {"goal", row.goal},
-                          {"met", met}};
+        // Beside any counter of the row's own.
+        state.counters.insert({{"figure", figure},
+                               {"reference", reference},
+                               {"ratio", ratio},
+                               {"goal", row.goal},
+                               {"met", met}});
         state.SetLabel(formatted(
             kLine, row.name, formatted(row.figureFormat, figure).c_str(),
             formatted(row.referenceFormat, reference).c_str(), formatted("%.3f", ratio).c_str(),
@@ -77,7 +78,7 @@ class TableReporter : public benchmark::ConsoleReporter
     {
         if (run.run_type != Run::RT_Iteration)
             return;
-        GetOutputStream() << (run.error_occurred ? formatted("%-30s failed: %s",
+        GetOutputStream() << (run.error_occurred ? formatted("%-31s failed: %s",
                                                              run.run_name.function_name.c_str(),
                                                              run.error_message.c_str())
                                                  : run.report_label)
@@ -124,7 +125,8 @@ int main(int argc, char **argv)
         {"idle, port open", "CPU %.2f s", "%.1f s of one core", "<", 0.01, 1, idleCpu},
         {"upload 2 MiB via pty", "%.1f ms", "cat %.1f ms", "<=", 1.5, 15, uploadTime},
         {"start-up to window, 16 ports", "%.2f s", "probe pause %.2f s", "<=", 1.3, 5, startupTime},
-        {"memory, 16 MiB upload", "peak %.1f MiB", "idle %.1f MiB", "<", 4, 1, uploadMemory},
+        {"memory, 16 MiB upload and Save", "peak %.1f MiB", "idle %.1f MiB", "<=", 1.5, 1,
+         uploadSaveMemory},
         {"save 16 MiB as .xlsx", "%.2f s", "as text %.3f s", "<=", 10, 2, workbookSaveTime},
         {"memory, saving it as .xlsx", "rise %.1f MiB", "upload %.1f MiB", "<", 0.5, 1,
          workbookSaveMemory},

@@ -68,6 +68,11 @@ void measureRow(benchmark::State &state, const Row &row)
 // Prints the table: the label of each row's benchmark as the row ends.
 class TableReporter : public benchmark::ConsoleReporter
 {
+public:
+    // Not tabular: that would print the header again whenever a row brings counters of its own.
+    TableReporter() : ConsoleReporter(OO_None) {}
+
+private:
     void PrintHeader(const Run &) override
     {
         GetOutputStream() << formatted(kLine, "figure", "measured", "reference", "ratio", "goal",

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -180,18 +179,18 @@ constexpr qsizetype kLineBytesPerSecond = 1920;
 void sendPaced(const std::vector<PseudoTerminalLink *> &devices, QByteArrayView bytes,
                qsizetype bytesPerSecond)
 {
-    constexpr long kTickNanoseconds = 1'000'000;
+    constexpr long kSecondNanoseconds = 1'000'000'000;
+    constexpr long kTickNanoseconds = kSecondNanoseconds / 1000;
     timespec tick{};
     ::clock_gettime(CLOCK_MONOTONIC, &tick);
     qsizetype sent = 0;
     for (qsizetype ticks = 1; sent < bytes.size(); ++ticks) {
         tick.tv_nsec += kTickNanoseconds;
-        if (tick.tv_nsec >= 1'000'000'000) {
-            tick.tv_nsec -= 1'000'000'000;
+        if (tick.tv_nsec >= kSecondNanoseconds) {
+            tick.tv_nsec -= kSecondNanoseconds;
             ++tick.tv_sec;
         }
-        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &tick, nullptr) == EINTR) {
-        }
+        ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &tick, nullptr);
         const qsizetype due = std::min(bytes.size(), ticks * bytesPerSecond / 1000);
         for (PseudoTerminalLink *device : devices)
             send(*device, bytes.sliced(sent, due - sent));

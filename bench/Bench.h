@@ -21,8 +21,11 @@ Measured decodeRate(benchmark::State &state, qsizetype frameMiB);
 Measured receiveCost(benchmark::State &state, qsizetype readBytes);
 Measured idleCpu(benchmark::State &state);
 Measured uploadTime(benchmark::State &state);
+Measured lineRateCpu(benchmark::State &state);
+Measured bulkCpu(benchmark::State &state, qsizetype frameMiB);
+Measured drainedToComplete(benchmark::State &state, double goalSeconds);
 Measured startupTime(benchmark::State &state);
-Measured uploadMemory(benchmark::State &state);
+Measured uploadSaveMemory(benchmark::State &state);
 Measured workbookSaveTime(benchmark::State &state);
 Measured workbookSaveMemory(benchmark::State &state);
 

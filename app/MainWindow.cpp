@@ -2,9 +2,11 @@
 
 #include "app/StatusBox.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +60,7 @@ void MainWindow::createControls()
     m_comboBox->setEditable(true);
     m_comboBox->setInsertPolicy(QComboBox::NoInsert);
     m_comboBox->setGeometry(68, 324, 81, 24);
+    m_comboBox->view()->viewport()->installEventFilter(this);
     // Typing in the text field picks no entry: Qt would otherwise select an entry whose text was
     // typed when Enter is pressed or the field loses focus, and that would open its port.
     QObject::disconnect(m_comboBox->lineEdit(), SIGNAL(returnPressed()), m_comboBox, nullptr);
@@ -149,6 +152,12 @@ bool MainWindow::unload()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_comboBox->view()->viewport()) {
+        // The list's own handling then shows the description.
+        if (event->type() == QEvent::ToolTip)
+            describePortAt(static_cast<QHelpEvent *>(event)->pos());
+        return QWidget::eventFilter(watched, event);
+    }
     // Return and Enter press the focused button as Space does. No button is a default button, so
     // none of them takes Enter while the focus is elsewhere.
     if (event->type() == QEvent::KeyPress) {
@@ -228,12 +237,20 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
 void MainWindow::clearComPorts()
 {
     m_comboBox->clear();
+    m_portDescriptions.clear();
 }
 
-void MainWindow::addComPort(const QString &entry, const QString &toolTip)
+void MainWindow::addComPort(const QString &entry, std::function<QString()> describe)
 {
     m_comboBox->addItem(entry);
-    m_comboBox->setItemData(m_comboBox->count() - 1, toolTip, Qt::ToolTipRole);
+    m_portDescriptions.push_back(std::move(describe));
+}
+
+void MainWindow::describePortAt(const QPoint &position)
+{
+    const QModelIndex item = m_comboBox->view()->indexAt(position);
+    if (item.isValid() && !item.data(Qt::ToolTipRole).isValid())
+        m_comboBox->setItemData(item.row(), m_portDescriptions.at(item.row())(), Qt::ToolTipRole);
 }
 
 int MainWindow::comPortCount() const

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -59,7 +60,7 @@ public:
     void setSaveEnabled(bool enabled) override;
     Answer messageBox(const QString &text, Buttons buttons, Icon icon) override;
     void clearComPorts() override;
-    void addComPort(const QString &entry, const QString &toolTip) override;
+    void addComPort(const QString &entry, std::function<QString()> describe) override;
     int comPortCount() const override;
     void selectComPort(int index) override;
     QString comPortText() const override;
@@ -85,6 +86,8 @@ private:
     double twipsPerPixel() const;
     // Runs the unload procedure; false if it refused the close.
     bool unload();
+    // Gives the port listed at this place of the open list its description, once.
+    void describePortAt(const QPoint &position);
 
     QtSerialPortService m_comm;
     QtFileDialogService m_dialog;
@@ -94,6 +97,7 @@ private:
     TerminationSignals m_termination;
 
     QComboBox *m_comboBox = nullptr;
+    std::vector<std::function<QString()>> m_portDescriptions;
     QPushButton *m_clearButton = nullptr;
     QPushButton *m_saveButton = nullptr;
     StatusBox *m_statusBox = nullptr;

@@ -3,6 +3,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
+
 // What the tool's procedures ask of the window system: the window, its controls, message boxes,
 // the event dispatch and the end of the process. The Qt window supplies them; tests replace them.
 class WindowOperations
@@ -59,7 +61,9 @@ public:
     }
 
     virtual void clearComPorts() = 0;
-    virtual void addComPort(const QString &entry, const QString &toolTip) = 0;
+    // The entry's tool tip is asked of describe only when it is about to show: describing the
+    // ports scans the system's devices, which start-up need not wait for.
+    virtual void addComPort(const QString &entry, std::function<QString()> describe) = 0;
     virtual int comPortCount() const = 0;
     // Selects an entry as a pick from the list would, so the combo box's click procedure runs.
     virtual void selectComPort(int index) = 0;

@@ -32,7 +32,8 @@ void Main::BuildComPortList()
     MSComm1.pauseBeforeProbing();
     const QList<qint16> found = probePorts(MSComm1);
     for (const qint16 port : found)
-        m_window.addComPort(kEntryPrefix + QString::number(port), MSComm1.describePort(port));
+        m_window.addComPort(kEntryPrefix + QString::number(port),
+                            [this, port] { return MSComm1.describePort(port); });
     if (!found.isEmpty())
         PortNumber = found.first();
 }

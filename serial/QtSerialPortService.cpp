@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <limits>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -38,7 +39,7 @@ QString openFailureReason(const QSerialPort &port, const QString &path)
 } // namespace
 
 QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause, QObject *parent)
-    : QObject(parent), m_probePause(probePause)
+    : QObject(parent), m_probePause(probePause), m_firstProbesFrom(std::chrono::steady_clock::now())
 {
     // The read buffer stays unbounded: while a modal box holds up the loop, what arrives is
     // kept here rather than left to overflow the driver's small buffer.
@@ -46,9 +47,12 @@ QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause, Q
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortService::onError);
 }
 
+// A device plugged in as the program starts gets its moment to appear from the program's start:
+// Qt's start-up and the window's making take place within the pause rather than before it.
 void QtSerialPortService::pauseBeforeProbing()
 {
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() + m_probePause);
+    const auto from = std::exchange(m_firstProbesFrom, std::nullopt);
+    std::this_thread::sleep_until(from.value_or(std::chrono::steady_clock::now()) + m_probePause);
 }
 
 void QtSerialPortService::setCommPort(qint16 port)

@@ -9,6 +9,7 @@
 #include <QSerialPortInfo>
 
 #include <chrono>
+#include <optional>
 
 // The serial port on QSerialPort, opened read-only at 19200 8N1 without flow control.
 class QtSerialPortService : public QObject, public SerialPortService
@@ -16,8 +17,8 @@ class QtSerialPortService : public QObject, public SerialPortService
     Q_OBJECT
 
 public:
-    // probePause: the wait before discovery probes the ports; tests that are not about it
-    // shorten it.
+    // probePause: the wait before discovery first probes the ports, counted from the service's
+    // making; tests that are not about it shorten it.
     explicit QtSerialPortService(std::chrono::milliseconds probePause = std::chrono::seconds(1),
                                  QObject *parent = nullptr);
 
@@ -38,6 +39,7 @@ private:
 
     QSerialPort m_port;
     std::chrono::milliseconds m_probePause;
+    std::optional<std::chrono::steady_clock::time_point> m_firstProbesFrom;
     qint16 m_commPort = 1;
     // What the port had received when its device went away, kept for the next Input.
     QByteArray m_salvaged;

@@ -3,9 +3,11 @@
 #include "support/Uploads.h"
 #include "support/WindowPump.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -257,6 +259,12 @@ void TestMainWindow::loadListsThePortsAndOpensTheFirst()
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->itemText(0), QStringLiteral("COM 3"));
     QCOMPARE(combo->itemText(1), QStringLiteral("COM 12"));
+    // A port's description is made as its tool tip is about to show in the open list.
+    QVERIFY(!combo->itemData(1, Qt::ToolTipRole).isValid());
+    QAbstractItemView *list = combo->view();
+    const QPoint onCom12 = list->visualRect(list->model()->index(1, 0)).center();
+    QHelpEvent hover(QEvent::ToolTip, onCom12, list->viewport()->mapToGlobal(onCom12));
+    QApplication::sendEvent(list->viewport(), &hover);
     QVERIFY(combo->itemData(1, Qt::ToolTipRole).toString().startsWith(com12.linkPath()));
     QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
     QCOMPARE(m_tool->window->caption(),

@@ -75,10 +75,10 @@ public:
         toolTips.clear();
         selected = -1;
     }
-    void addComPort(const QString &entry, const QString &toolTip) override
+    void addComPort(const QString &entry, std::function<QString()> describe) override
     {
         entries << entry;
-        toolTips << toolTip;
+        toolTips << describe();
     }
     int comPortCount() const override { return entries.size(); }
     void selectComPort(int index) override

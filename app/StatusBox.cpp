@@ -8,8 +8,9 @@
 
 namespace {
 
-// Ten times a second looks like a steady stream of dots, and costs little to paint.
-constexpr int kShowPauseMs = 100;
+// Five times a second still looks like a steady stream of dots; painting the box costs more than
+// taking in a read.
+constexpr int kShowPauseMs = 200;
 
 } // namespace
 

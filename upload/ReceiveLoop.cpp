@@ -10,10 +10,10 @@ const QString kUploadCutOff =
 
 // Characters that trickle in, as at the instrument's line rate of about 1,920 a second, are left
 // to gather for a moment before the next poll, which then takes a batch rather than one or two:
-// the tool wakes about a hundred times a second instead of once for every character, and a
-// click waits at most that moment. Uploads that arrive faster are taken as they come.
+// the tool wakes about fifty times a second instead of once for every character, and a click
+// waits at most that moment. Uploads that arrive faster are taken as they come.
 constexpr qsizetype kTrickle = 256;
-constexpr int kGatherMs = 10;
+constexpr int kGatherMs = 20;
 
 } // namespace
 

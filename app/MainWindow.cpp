@@ -39,8 +39,8 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 } // namespace
 
 MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, QWidget *parent)
-    : QWidget(parent), m_comm(pauses.probe), m_dialog(this), m_main(*this, m_comm, m_dialog),
-      m_endProcess(std::move(endProcess))
+    : QWidget(parent), m_comm(pauses.probe, pauses.probeFrom), m_dialog(this),
+      m_main(*this, m_comm, m_dialog), m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Corvallen Brindlow Brackenfeld"));

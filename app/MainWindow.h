@@ -21,10 +21,13 @@ class StatusBox;
 // The tool's two waits. Tests that are not about them shorten them.
 struct Pauses
 {
-    // Before discovery probes the ports.
+    // Before discovery probes the ports, counted from probeFrom.
     std::chrono::milliseconds probe = std::chrono::seconds(1);
     // Between the tries of a lost or refused port.
     std::chrono::milliseconds portRetry = std::chrono::seconds(1);
+    // The program's start, so that Qt's start-up and the window's making take place within the
+    // probe pause rather than before it.
+    std::chrono::steady_clock::time_point probeFrom = std::chrono::steady_clock::now();
 };
 
 // The window the user sees. It lays out the controls, supplies the window operations and routes

@@ -6,6 +6,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Taken first: the pause before the ports are probed runs from here.
+    const Pauses pauses;
     // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));
@@ -14,7 +16,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));
 
-    MainWindow window;
+    MainWindow window({}, pauses);
     window.load();
     window.show();
     window.activateWindow();

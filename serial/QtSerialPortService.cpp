@@ -38,8 +38,10 @@ QString openFailureReason(const QSerialPort &port, const QString &path)
 
 } // namespace
 
-QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause, QObject *parent)
-    : QObject(parent), m_probePause(probePause), m_firstProbesFrom(std::chrono::steady_clock::now())
+QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause,
+                                         std::chrono::steady_clock::time_point firstPauseFrom,
+                                         QObject *parent)
+    : QObject(parent), m_probePause(probePause), m_firstProbesFrom(firstPauseFrom)
 {
     // The read buffer stays unbounded: while a modal box holds up the loop, what arrives is
     // kept here rather than left to overflow the driver's small buffer.
@@ -47,8 +49,6 @@ QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause, Q
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPortService::onError);
 }
 
-// A device plugged in as the program starts gets its moment to appear from the program's start:
-// Qt's start-up and the window's making take place within the pause rather than before it.
 void QtSerialPortService::pauseBeforeProbing()
 {
     const auto from = std::exchange(m_firstProbesFrom, std::nullopt);

@@ -17,10 +17,12 @@ class QtSerialPortService : public QObject, public SerialPortService
     Q_OBJECT
 
 public:
-    // probePause: the wait before discovery first probes the ports, counted from the service's
-    // making; tests that are not about it shorten it.
-    explicit QtSerialPortService(std::chrono::milliseconds probePause = std::chrono::seconds(1),
-                                 QObject *parent = nullptr);
+    // probePause: the wait before discovery probes the ports, counted the first time from
+    // firstPauseFrom; tests that are not about it shorten it.
+    explicit QtSerialPortService(
+        std::chrono::milliseconds probePause = std::chrono::seconds(1),
+        std::chrono::steady_clock::time_point firstPauseFrom = std::chrono::steady_clock::now(),
+        QObject *parent = nullptr);
 
     void pauseBeforeProbing() override;
     void setCommPort(qint16 port) override;

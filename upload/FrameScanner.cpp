@@ -12,6 +12,11 @@ void FrameScanner::clear()
 {
     m_buffer.clear();
     m_payload.clear();
+    searchAfresh();
+}
+
+void FrameScanner::searchAfresh()
+{
     m_inFrame = false;
     m_payloadAt = 0;
     m_searched = 0;
@@ -52,10 +57,7 @@ DecodedFrame FrameScanner::takeFrame(QByteArrayView frameStart, QByteArrayView f
     }
     frame.frameEnd += m_decodedAway;
     m_buffer.remove(0, end + 1);
-    m_inFrame = false;
-    m_payloadAt = 0;
-    m_searched = 0;
-    m_decodedAway = 0;
+    searchAfresh();
     return frame;
 }
 

@@ -27,6 +27,8 @@ public:
 
 private:
     void decodeArrivedPayload();
+    // Forgets the frame being searched for; the buffer's characters stay.
+    void searchAfresh();
 
     QByteArray m_buffer;
     PayloadDecoder m_payload;

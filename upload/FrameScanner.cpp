@@ -43,18 +43,8 @@ DecodedFrame FrameScanner::takeFrame(QByteArrayView frameStart, QByteArrayView f
         return {};
     }
 
-    const QByteArrayView buffer(m_buffer);
-    const qsizetype fieldAt = end - kChecksumWidth;
-    DecodedFrame frame;
-    if (fieldAt < m_payloadAt) {
-        // Too short to hold the checksum field. Nothing was decoded ahead of it: that always
-        // leaves a field's width behind.
-        m_payload.clear();
-        frame = {FrameOutcome::ChecksumError, {}, end + 1};
-    } else {
-        m_payload.decode(buffer.sliced(m_payloadAt, fieldAt - m_payloadAt));
-        frame = m_payload.finish(buffer.sliced(fieldAt, kChecksumWidth), end + 1);
-    }
+    // Decoding ahead always leaves a field's width behind, so the field is still in the buffer.
+    DecodedFrame frame = m_payload.finish(m_buffer, m_payloadAt, end);
     frame.frameEnd += m_decodedAway;
     m_buffer.remove(0, end + 1);
     searchAfresh();

@@ -208,17 +208,27 @@ void PayloadDecoder::decode(QByteArrayView piece)
     m_text.resize(copyRest(copied, end) - m_text.constData());
 }
 
-DecodedFrame PayloadDecoder::finish(QByteArrayView checksumField, qsizetype frameEnd)
+DecodedFrame PayloadDecoder::finish(QByteArrayView buffer, qsizetype payloadAt, qsizetype end)
 {
-    const auto expected = lenientWholeNumber(checksumField, std::numeric_limits<qint32>::min(),
-                                             std::numeric_limits<qint32>::max());
+    const qsizetype fieldAt = end - kChecksumWidth;
+    // A frame too short to hold the checksum field is damaged.
+    if (fieldAt < payloadAt) {
+        clear();
+        return {FrameOutcome::ChecksumError, {}, end + 1};
+    }
+    // Decoded before the checksum is known to match; a damaged upload is rare, and its text is
+    // simply dropped.
+    decode(buffer.sliced(payloadAt, fieldAt - payloadAt));
+    const auto expected =
+        lenientWholeNumber(buffer.sliced(fieldAt, kChecksumWidth),
+                           std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
     const quint16 checksum = 2 + m_sum;
     QByteArray text = std::exchange(m_text, {});
     m_sum = 0;
     if (!expected || *expected != checksum)
-        return {FrameOutcome::ChecksumError, {}, frameEnd};
+        return {FrameOutcome::ChecksumError, {}, end + 1};
     text.squeeze();
-    return {FrameOutcome::Decoded, std::move(text), frameEnd};
+    return {FrameOutcome::Decoded, std::move(text), end + 1};
 }
 
 void PayloadDecoder::clear()
@@ -229,14 +239,7 @@ void PayloadDecoder::clear()
 
 DecodedFrame decodeFrameBetween(QByteArrayView buffer, qsizetype start, qsizetype end)
 {
-    // A frame too short to hold the checksum field is damaged.
-    if (end - start < kChecksumWidth + 1)
-        return {FrameOutcome::ChecksumError, {}, end + 1};
-    // Decoded before the checksum is known to match; a damaged upload is rare, and its text is
-    // simply dropped.
-    PayloadDecoder payload;
-    payload.decode(buffer.sliced(start + 1, end - start - 1 - kChecksumWidth));
-    return payload.finish(buffer.sliced(end - kChecksumWidth, kChecksumWidth), end + 1);
+    return PayloadDecoder().finish(buffer, start + 1, end);
 }
 
 DecodedFrame DecodeUploadFrame(QByteArrayView buffer, QByteArrayView frameStart,

@@ -33,9 +33,10 @@ class PayloadDecoder
 {
 public:
     void decode(QByteArrayView piece);
-    // The outcome for the payload decoded so far, with the checksum field that followed it; the
-    // decoder is then empty for the next frame.
-    DecodedFrame finish(QByteArrayView checksumField, qsizetype frameEnd);
+    // Decodes the rest of the payload, from payloadAt up to the checksum field just before the end
+    // mark at end, and gives the outcome for the whole frame; the decoder is then empty for the
+    // next frame.
+    DecodedFrame finish(QByteArrayView buffer, qsizetype payloadAt, qsizetype end);
     void clear();
 
 private:

@@ -133,8 +133,8 @@ void QtSerialPortService::onError(QSerialPort::SerialPortError error)
 
 const QList<QSerialPortInfo> &QtSerialPortService::systemPorts() const
 {
-    // A scan costs about 20 ms. Discovery describes every port it finds within moments after its
-    // one-second pause, so one scan serves a whole pass, and the next pass scans afresh.
+    // A scan costs about 20 ms. The open list describes its ports as the pointer passes over them,
+    // moments apart, so one scan serves them all, and a later look scans afresh.
     if (m_systemPortsFresh.hasExpired()) {
         m_systemPorts = QSerialPortInfo::availablePorts();
         m_systemPortsFresh.setRemainingTime(kSystemPortsLifetimeMs);

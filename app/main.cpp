@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "common/LargeBuffers.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
 {
     // Taken first: the pause before the ports are probed runs from here.
     const Pauses pauses;
+    keepLargeBuffersApart();
     // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));

@@ -5,6 +5,7 @@
 // save has ended, or "not saved" if the upload stayed unsaved.
 
 #include "app/MainWindow.h"
+#include "common/LargeBuffers.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -46,6 +47,7 @@ void answerFileDialog(const QString &path)
 int main(int argc, char *argv[])
 {
     const Pauses pauses;
+    keepLargeBuffersApart();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));

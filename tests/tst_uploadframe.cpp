@@ -3,6 +3,7 @@
 #include "upload/LenientNumber.h"
 #include "upload/UploadFrame.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -57,6 +58,27 @@ DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random
     return scanner.takeFrame(kStart, kEnd);
 }
 
+// The flags of the memory mapping that holds the address, as /proc/self/smaps gives them.
+QByteArrayList mappingFlags(const void *address)
+{
+    QFile smaps(QStringLiteral("/proc/self/smaps"));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return {};
+    const auto at = reinterpret_cast<quintptr>(address);
+    bool holds = false;
+    for (QByteArray line = smaps.readLine(); !line.isEmpty(); line = smaps.readLine()) {
+        const qsizetype dash = line.indexOf('-');
+        const qsizetype space = line.indexOf(' ');
+        if (dash > 0 && dash < space && !line.startsWith("VmFlags")) {
+            holds = line.first(dash).toULongLong(nullptr, 16) <= at &&
+                    at < line.sliced(dash + 1, space - dash - 1).toULongLong(nullptr, 16);
+        } else if (holds && line.startsWith("VmFlags:")) {
+            return line.sliced(8).simplified().split(' ');
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 class TestUploadFrame : public QObject
@@ -71,6 +93,7 @@ private slots:
     void scannerKeepsWhatFollowsTheEndMark();
     void agreesWithThePlainReading_data();
     void agreesWithThePlainReading();
+    void largeTextAsksForHugePages();
     void checksumsOfTheInstrument_data();
     void checksumsOfTheInstrument();
     void lenientNumber_data();
@@ -247,6 +270,19 @@ void TestUploadFrame::agreesWithThePlainReading()
                      qPrintable(which));
         }
     }
+}
+
+void TestUploadFrame::largeTextAsksForHugePages()
+{
+#ifdef Q_OS_LINUX
+    const QByteArray payload(8 * 1024 * 1024, '7');
+    const DecodedFrame decoded =
+        DecodeUploadFrame(frame(payload, plainChecksumField(payload)), kStart, kEnd);
+    QCOMPARE(decoded.text.size(), payload.size());
+    QVERIFY(mappingFlags(decoded.text.constData()).contains("hg"));
+#else
+    QSKIP("huge pages are asked for on Linux only");
+#endif
 }
 
 void TestUploadFrame::checksumsOfTheInstrument_data()

@@ -1,5 +1,6 @@
 #include "upload/UploadFrame.h"
 
+#include "common/LargeBuffers.h"
 #include "upload/LenientNumber.h"
 
 #include <algorithm>
@@ -198,8 +199,10 @@ void PayloadDecoder::decode(QByteArrayView piece)
     const qsizetype decoded = m_text.size();
     const qsizetype room = decoded + 2 * piece.size();
     // Growing by doubling keeps a payload that comes in many pieces from being moved each time.
-    if (room > m_text.capacity())
+    if (room > m_text.capacity()) {
         m_text.reserve(std::max(room, 2 * m_text.capacity()));
+        adviseHugePages(m_text.data(), m_text.capacity());
+    }
     m_text.resize(room);
     const char *const end = piece.data() + piece.size();
     const Progress copied =

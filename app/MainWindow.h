@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/TerminationSignals.h"
 #include "app/WindowOperations.h"
+#include "common/ProcessStart.h"
 #include "serial/QtSerialPortService.h"
 #include "storage/QtFileDialogService.h"
 
@@ -25,9 +26,9 @@ struct Pauses
     std::chrono::milliseconds probe = std::chrono::seconds(1);
     // Between the tries of a lost or refused port.
     std::chrono::milliseconds portRetry = std::chrono::seconds(1);
-    // The program's start, so that Qt's start-up and the window's making take place within the
-    // probe pause rather than before it.
-    std::chrono::steady_clock::time_point probeFrom = std::chrono::steady_clock::now();
+    // The program's start, so that its loading, Qt's start-up and the window's making take place
+    // within the probe pause rather than before it.
+    std::chrono::steady_clock::time_point probeFrom = processStart();
 };
 
 // The window the user sees. It lays out the controls, supplies the window operations and routes

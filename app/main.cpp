@@ -7,8 +7,6 @@
 
 int main(int argc, char *argv[])
 {
-    // Taken first: the pause before the ports are probed runs from here.
-    const Pauses pauses;
     keepLargeBuffersApart();
     // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
@@ -18,7 +16,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));
 
-    MainWindow window({}, pauses);
+    MainWindow window;
     window.load();
     window.show();
     window.activateWindow();

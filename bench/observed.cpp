@@ -46,13 +46,12 @@ void answerFileDialog(const QString &path)
 
 int main(int argc, char *argv[])
 {
-    const Pauses pauses;
     keepLargeBuffersApart();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));
 
-    MainWindow window({}, pauses);
+    MainWindow window;
     const auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("UploadTextBox"));
     bool complete = false;
     QObject::connect(box, &QPlainTextEdit::textChanged, [&] {

@@ -3,6 +3,7 @@
 #include "support/Uploads.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPoint>
@@ -282,9 +283,13 @@ void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
 {
     // COM 3 is the third USB serial device, and the only port there is.
     Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB2"));
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     startProgram();
     const QString mainWindow = waitForWindow(kMainWindow);
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
+    // The second before the ports are probed runs from the program's start, whole.
+    QCOMPARE_GE(sinceStart.elapsed(), 1000);
 
     const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
     QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");

@@ -16,3 +16,7 @@ void keepLargeBuffersApart();
 // time of receiving an upload at full speed. Only a hint: where the system declines or has no such
 // pages, the buffer is as it was.
 void adviseHugePages(void *buffer, qsizetype bytes);
+
+// Has the system provide the pages of a range of a buffer now, in one call, rather than one page
+// fault at a time as they are first written. Only a hint as well.
+void providePages(void *from, qsizetype bytes);

@@ -13,6 +13,18 @@ constexpr qsizetype kHugePageBytes = 2 * 1024 * 1024;
 // glibc's own starting threshold; setting it keeps glibc from raising it later.
 constexpr int kOwnMappingFrom = 128 * 1024;
 
+// Advice is given for whole pages. Widening the range to the pages that it touches keeps a buffer
+// of its own mapping in one piece, which its later growth relies on. A system that does not know
+// the advice refuses it, and nothing changes.
+void advise(void *from, qsizetype bytes, int advice)
+{
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(from);
+    const auto first = start & ~(page - 1);
+    const auto end = (start + std::uintptr_t(bytes) + page - 1) & ~(page - 1);
+    ::madvise(reinterpret_cast<void *>(first), end - first, advice);
+}
+
 } // namespace
 
 void keepLargeBuffersApart()
@@ -24,13 +36,12 @@ void keepLargeBuffersApart()
 
 void adviseHugePages(void *buffer, qsizetype bytes)
 {
-    if (bytes < kHugePageBytes)
-        return;
-    // The advice is given for whole pages. Widening the range to the pages that the buffer
-    // touches keeps a buffer of its own mapping in one piece, which its later growth relies on.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = reinterpret_cast<std::uintptr_t>(buffer) & ~(page - 1);
-    const auto end =
-        (reinterpret_cast<std::uintptr_t>(buffer) + std::uintptr_t(bytes) + page - 1) & ~(page - 1);
-    ::madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
+    if (bytes >= kHugePageBytes)
+        advise(buffer, bytes, MADV_HUGEPAGE);
+}
+
+void providePages(void *from, qsizetype bytes)
+{
+    if (bytes > 0)
+        advise(from, bytes, MADV_POPULATE_WRITE);
 }

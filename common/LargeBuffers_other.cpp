@@ -4,3 +4,5 @@
 void keepLargeBuffersApart() {}
 
 void adviseHugePages(void *, qsizetype) {}
+
+void providePages(void *, qsizetype) {}

@@ -19,6 +19,10 @@
 
 namespace {
 
+// How far ahead of the decoding the text's pages are provided: few calls for a large upload, and
+// little memory taken early.
+constexpr qsizetype kProvideStep = 256 * 1024;
+
 constexpr char kCarriageReturn = '\r';
 constexpr char kComma = ',';
 constexpr char kTab = '\t';
@@ -204,11 +208,23 @@ void PayloadDecoder::decode(QByteArrayView piece)
         adviseHugePages(m_text.data(), m_text.capacity());
     }
     m_text.resize(room);
+    provideAhead(decoded + piece.size());
     const char *const end = piece.data() + piece.size();
     const Progress copied =
         copyLines({piece.data(), m_text.data() + decoded, piece.data(), 0}, end);
     m_sum += copied.checksum + byteSum(QByteArrayView(copied.summed, end));
     m_text.resize(copyRest(copied, end) - m_text.constData());
+}
+
+// The text's pages are provided a step ahead of the decoding, some at a time, rather than one
+// page fault for each. A piece mostly decodes to its own size; a line end takes one more byte.
+void PayloadDecoder::provideAhead(qsizetype needed)
+{
+    if (needed <= m_provided)
+        return;
+    const qsizetype to = std::min(m_text.capacity(), needed + kProvideStep);
+    providePages(m_text.data() + m_provided, to - m_provided);
+    m_provided = to;
 }
 
 DecodedFrame PayloadDecoder::finish(QByteArrayView buffer, qsizetype payloadAt, qsizetype end)
@@ -228,6 +244,7 @@ DecodedFrame PayloadDecoder::finish(QByteArrayView buffer, qsizetype payloadAt, 
     const quint16 checksum = 2 + m_sum;
     QByteArray text = std::exchange(m_text, {});
     m_sum = 0;
+    m_provided = 0;
     if (!expected || *expected != checksum)
         return {FrameOutcome::ChecksumError, {}, end + 1};
     text.squeeze();
@@ -238,6 +255,7 @@ void PayloadDecoder::clear()
 {
     m_text.clear();
     m_sum = 0;
+    m_provided = 0;
 }
 
 DecodedFrame decodeFrameBetween(QByteArrayView buffer, qsizetype start, qsizetype end)

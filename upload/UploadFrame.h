@@ -40,8 +40,11 @@ public:
     void clear();
 
 private:
+    void provideAhead(qsizetype needed);
+
     QByteArray m_text;
     quint16 m_sum = 0;
+    qsizetype m_provided = 0; // the text's bytes whose pages have been provided
 };
 
 // Finds the first frame in the buffer and verifies and decodes it. Bytes before the start mark

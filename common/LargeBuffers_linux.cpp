@@ -7,8 +7,10 @@
 
 namespace {
 
-// A huge page covers 2 MiB; a smaller buffer could not hold one.
-constexpr qsizetype kHugePageBytes = 2 * 1024 * 1024;
+// A huge page covers 2 MiB and is cleared whole when first written. In a buffer of a few MiB the
+// last one would mostly be cleared for nothing, and handed back when the text is trimmed to its
+// size; from this size on, huge pages cost less than small ones.
+constexpr qsizetype kHugePagesFrom = 8 * 1024 * 1024;
 
 // glibc's own starting threshold; setting it keeps glibc from raising it later.
 constexpr int kOwnMappingFrom = 128 * 1024;
@@ -36,7 +38,7 @@ void keepLargeBuffersApart()
 
 void adviseHugePages(void *buffer, qsizetype bytes)
 {
-    if (bytes >= kHugePageBytes)
+    if (bytes >= kHugePagesFrom)
         advise(buffer, bytes, MADV_HUGEPAGE);
 }
 

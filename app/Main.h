@@ -73,6 +73,7 @@ private:
     void reportDeviceLoss();
     // Forgets a frame whose start has come but whose end will not; true if there was one.
     bool dropUnfinishedFrame();
+    void gatherIfTrickling(qsizetype received);
     void openChosenPort();
     void waitForPort(const QString &reason);
     // The guarded open of start-up: true once open, or once the user gave up and the process ended.
@@ -84,6 +85,7 @@ private:
     SerialPortService &MSComm1;
     FileDialogService &CommonDialog1;
     FrameScanner m_received;
+    bool m_tricklePolled = false; // the last poll that found characters found only a few
     bool m_loopRunning = false;
     bool m_processEnded = false;
     bool m_terminating = false;

@@ -32,7 +32,8 @@ void TestReceiveLoop::statusFollowsThePolls_data()
 {
     QTest::addColumn<QList<QByteArray>>("reads");
     QTest::addColumn<QStringList>("statuses");
-    // Polls that found a few characters of a frame let the next ones gather before polling again.
+    // The second of two polls in a row that found a few characters of a frame lets the next ones
+    // gather before polling again.
     QTest::addColumn<int>("pauses");
 
     QTest::newRow("one read") << QList<QByteArray>{kTable} << QStringList{kUploading, kComplete}
@@ -41,9 +42,12 @@ void TestReceiveLoop::statusFollowsThePolls_data()
                                                      kTable.mid(7, 4), kTable.mid(11)}
                                 << QStringList{kUploading, kUploading + ".", kUploading + "..",
                                                kUploading + "...", kComplete}
-                                << 3;
+                                << 2;
     QTest::newRow("a frame's start in one large read")
         << QList<QByteArray>{"\x02" + QByteArray(300, '1')} << QStringList{kUploading} << 0;
+    QTest::newRow("a short read among large ones")
+        << QList<QByteArray>{"\x02" + QByteArray(300, '1'), "2", QByteArray(300, '3'), "4"}
+        << QStringList{kUploading, kUploading + ".", kUploading + "..", kUploading + "..."} << 0;
     QTest::newRow("line noise") << QList<QByteArray>{"abc", "\x04\r", "12"}
                                 << QStringList{kUploading, kUploading + ".", kUploading + ".."}
                                 << 0;

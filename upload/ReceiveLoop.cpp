@@ -11,7 +11,9 @@ const QString kUploadCutOff =
 // Characters that trickle in, as at the instrument's line rate of about 1,920 a second, are left
 // to gather for a moment before the next poll, which then takes a batch rather than one or two:
 // the tool wakes about fifty times a second instead of once for every character, and a click
-// waits at most that moment. Uploads that arrive faster are taken as they come.
+// waits at most that moment. Uploads that arrive faster are taken as they come: a trickle is two
+// polls in a row that found only a few characters, so the first read of an upload and a short
+// read among large ones do not hold it up.
 constexpr qsizetype kTrickle = 256;
 constexpr int kGatherMs = 20;
 
@@ -40,10 +42,20 @@ void Main::pollPort()
     // decodes.
     const bool deviceLost = MSComm1.takeDeviceLoss();
     const qsizetype received = MSComm1.InBufferCount() > 0 ? receiveWaiting() : 0;
-    if (deviceLost)
+    if (deviceLost) {
+        m_tricklePolled = false;
         reportDeviceLoss();
-    else if (received > 0 && received < kTrickle && m_received.holdsUnfinishedFrame())
+    } else if (received > 0) {
+        gatherIfTrickling(received);
+    }
+}
+
+void Main::gatherIfTrickling(qsizetype received)
+{
+    const bool fewOfAFrame = received < kTrickle && m_received.holdsUnfinishedFrame();
+    if (fewOfAFrame && m_tricklePolled)
         m_window.pause(kGatherMs);
+    m_tricklePolled = fewOfAFrame;
 }
 
 qsizetype Main::receiveWaiting()

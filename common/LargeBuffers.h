@@ -5,10 +5,12 @@
 // An upload's text is one buffer of up to many MiB, written once as it is decoded. These keep the
 // cost of its memory to what writing it needs.
 
-// Gives every large allocation a mapping of its own, from the program's start. Such a buffer then
-// grows without being copied and goes back to the system when it is dropped. The C library would
-// otherwise, once the first large buffer was freed, serve the next ones from its heap, where each
-// doubling of the text copies it into fresh pages.
+// Gives every allocation of 8 MiB or more a mapping of its own, from the program's start, and
+// keeps smaller ones in the heap. A text of a few MiB, as large as real uploads come, then reuses
+// memory that an earlier upload has touched, which costs far less than fresh pages. A very large
+// text grows without being copied, with huge pages, and goes back to the system when it is
+// dropped. The C library would otherwise move its threshold with the sizes it has seen, so that
+// the same upload cost differently from one time to the next.
 void keepLargeBuffersApart();
 
 // Asks the system to back a large buffer that is about to be written with huge pages. Written for

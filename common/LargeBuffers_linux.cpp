@@ -7,13 +7,14 @@
 
 namespace {
 
+// Setting the threshold also keeps glibc from moving it later.
+constexpr int kOwnMappingFrom = 8 * 1024 * 1024;
+
 // A huge page covers 2 MiB and is cleared whole when first written. In a buffer of a few MiB the
 // last one would mostly be cleared for nothing, and handed back when the text is trimmed to its
-// size; from this size on, huge pages cost less than small ones.
-constexpr qsizetype kHugePagesFrom = 8 * 1024 * 1024;
-
-// glibc's own starting threshold; setting it keeps glibc from raising it later.
-constexpr int kOwnMappingFrom = 128 * 1024;
+// size. Only buffers of a mapping of their own are advised: advice given to part of the heap would
+// outlive the buffer.
+constexpr qsizetype kHugePagesFrom = kOwnMappingFrom;
 
 // Advice is given for whole pages. Widening the range to the pages that it touches keeps a buffer
 // of its own mapping in one piece, which its later growth relies on. A system that does not know

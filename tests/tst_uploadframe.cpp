@@ -274,7 +274,9 @@ void TestUploadFrame::agreesWithThePlainReading()
 
 void TestUploadFrame::largeTextAsksForHugePages()
 {
-#ifdef Q_OS_LINUX
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizer's realloc copies the trimmed text into a fresh allocation");
+#elif defined(Q_OS_LINUX)
     const QByteArray payload(8 * 1024 * 1024, '7');
     const DecodedFrame decoded =
         DecodeUploadFrame(frame(payload, plainChecksumField(payload)), kStart, kEnd);

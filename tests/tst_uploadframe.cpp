@@ -59,7 +59,7 @@ DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random
 }
 
 // The flags of the memory mapping that holds the address, as /proc/self/smaps gives them.
-QByteArrayList mappingFlags(const void *address)
+[[maybe_unused]] QByteArrayList mappingFlags(const void *address)
 {
     QFile smaps(QStringLiteral("/proc/self/smaps"));
     if (!smaps.open(QIODevice::ReadOnly))

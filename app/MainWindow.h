@@ -3,7 +3,6 @@
 #include "app/Main.h"
 #include "app/TerminationSignals.h"
 #include "app/WindowOperations.h"
-#include "common/ProcessStart.h"
 #include "serial/QtSerialPortService.h"
 #include "storage/QtFileDialogService.h"
 
@@ -22,13 +21,10 @@ class StatusBox;
 // The tool's two waits. Tests that are not about them shorten them.
 struct Pauses
 {
-    // Before discovery probes the ports, counted from probeFrom.
+    // Before discovery probes the ports, counted from the program's start.
     std::chrono::milliseconds probe = std::chrono::seconds(1);
     // Between the tries of a lost or refused port.
     std::chrono::milliseconds portRetry = std::chrono::seconds(1);
-    // The program's start, so that its loading, Qt's start-up and the window's making take place
-    // within the probe pause rather than before it.
-    std::chrono::steady_clock::time_point probeFrom = processStart();
 };
 
 // The window the user sees. It lays out the controls, supplies the window operations and routes

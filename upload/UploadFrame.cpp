@@ -243,8 +243,7 @@ DecodedFrame PayloadDecoder::finish(QByteArrayView buffer, qsizetype payloadAt, 
                            std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
     const quint16 checksum = 2 + m_sum;
     QByteArray text = std::exchange(m_text, {});
-    m_sum = 0;
-    m_provided = 0;
+    clear();
     if (!expected || *expected != checksum)
         return {FrameOutcome::ChecksumError, {}, end + 1};
     text.squeeze();

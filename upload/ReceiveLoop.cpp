@@ -42,12 +42,10 @@ void Main::pollPort()
     // decodes.
     const bool deviceLost = MSComm1.takeDeviceLoss();
     const qsizetype received = MSComm1.InBufferCount() > 0 ? receiveWaiting() : 0;
-    if (deviceLost) {
-        m_tricklePolled = false;
+    if (deviceLost)
         reportDeviceLoss();
-    } else if (received > 0) {
+    else if (received > 0)
         gatherIfTrickling(received);
-    }
 }
 
 void Main::gatherIfTrickling(qsizetype received)
@@ -92,6 +90,7 @@ bool Main::dropUnfinishedFrame()
     if (!m_received.holdsUnfinishedFrame())
         return false;
     m_received.clear();
+    m_tricklePolled = false;
     m_window.setUploadText(QString());
     return true;
 }

@@ -44,9 +44,9 @@ QByteArray randomPayload(QRandomGenerator &random, qsizetype size, int commaOdds
 
 // The bytes fed to a scanner in reads of random sizes, some of them several decoding pieces long,
 // and the last byte, the end mark, alone, after all that came before it.
-DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random)
+DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random,
+                                  FrameScanner scanner = {})
 {
-    FrameScanner scanner;
     for (qsizetype at = 0; at < bytes.size() - 1;) {
         const qsizetype read = std::min<qsizetype>(random.bounded(1, 10000), bytes.size() - 1 - at);
         scanner.append(bytes.sliced(at, read));
@@ -93,6 +93,8 @@ private slots:
     void scannerKeepsWhatFollowsTheEndMark();
     void agreesWithThePlainReading_data();
     void agreesWithThePlainReading();
+    void decodesIntoTheMemoryOfASpentText_data();
+    void decodesIntoTheMemoryOfASpentText();
     void largeTextAsksForHugePages();
     void checksumsOfTheInstrument_data();
     void checksumsOfTheInstrument();
@@ -270,6 +272,35 @@ void TestUploadFrame::agreesWithThePlainReading()
                      qPrintable(which));
         }
     }
+}
+
+void TestUploadFrame::decodesIntoTheMemoryOfASpentText_data()
+{
+    QTest::addColumn<bool>("heldElsewhere");
+    QTest::newRow("the spent text's only copy") << false;
+    QTest::newRow("a spent text still held elsewhere") << true;
+}
+
+// Memory as large as the text is written in place, even though its last pieces could at most
+// have needed twice their size; a copy held elsewhere keeps its bytes.
+void TestUploadFrame::decodesIntoTheMemoryOfASpentText()
+{
+    QFETCH(bool, heldElsewhere);
+    QRandomGenerator random(11);
+    const QByteArray payload = randomPayload(random, 100'000, 8, 30);
+    const QByteArray bytes = frame(payload, plainChecksumField(payload));
+    const QByteArray expected = DecodeUploadFrame(bytes, kStart, kEnd).text;
+    QByteArray spent(expected.size(), 'x');
+    const QByteArray elsewhere = heldElsewhere ? spent : QByteArray();
+    const char *const memory = spent.constData();
+
+    FrameScanner scanner;
+    scanner.reuse(std::move(spent));
+    const DecodedFrame decoded = scannedInRandomReads(bytes, random, std::move(scanner));
+    QCOMPARE(decoded.text, expected);
+    QCOMPARE(decoded.text.constData() == memory, !heldElsewhere);
+    if (heldElsewhere)
+        QCOMPARE(elsewhere, QByteArray(expected.size(), 'x'));
 }
 
 void TestUploadFrame::largeTextAsksForHugePages()

@@ -1,5 +1,7 @@
 #include "app/Main.h"
 
+#include <utility>
+
 namespace {
 
 const QString kUploading = QStringLiteral("UPLOADING");
@@ -98,7 +100,8 @@ bool Main::dropUnfinishedFrame()
 void Main::actOnFrame(const DecodedFrame &frame)
 {
     if (frame.outcome == FrameOutcome::Decoded) {
-        UploadData = frame.text;
+        // The upload that this one replaces leaves its memory to the next one's text.
+        m_received.reuse(std::exchange(UploadData, frame.text));
         m_window.setUploadText(kUploadComplete);
         m_window.setSaveEnabled(true);
         DataSaved = 0;

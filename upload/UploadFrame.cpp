@@ -109,6 +109,19 @@ quint16 byteSum(QByteArrayView bytes)
     return sum;
 }
 
+// The number of CRs in the bytes.
+qsizetype lineEndCount(QByteArrayView bytes)
+{
+    const char *in = bytes.data();
+    const char *const end = in + bytes.size();
+    qsizetype count = 0;
+    for (; end - in >= 64; in += 64)
+        count += std::popcount(lineEnds64(in));
+    for (; in < end; ++in)
+        count += *in == kCarriageReturn;
+    return count;
+}
+
 // Where decoding has got to: the next byte to copy and the place for it, and how far the
 // checksum has summed.
 struct Progress
@@ -195,13 +208,17 @@ quint16 uploadChecksum(QByteArrayView payload)
 
 // Every CR of the payload is followed by an added LF, and every comma becomes a tab:
 // "1,2\r3,4\r" => "1\t2\r\n3\t4\r\n". The checksum is summed in the same pass: an upload larger
-// than the cache is then read from memory once, not twice. Without a count of the CRs the text
-// gets room for the most there could be, twice the piece; the pages it never writes are never
-// touched, and the room left over is handed back when the frame is finished.
+// than the cache is then read from memory once, not twice. Where the text has room for the most
+// there could be, twice the piece, the CRs are not counted; the pages it never writes are never
+// touched, and the room left over is handed back when the frame is finished. Where it has not,
+// the count tells how much the piece truly needs, so that memory taken over from an upload of
+// the same size holds this one without growing.
 void PayloadDecoder::decode(QByteArrayView piece)
 {
     const qsizetype decoded = m_text.size();
-    const qsizetype room = decoded + 2 * piece.size();
+    qsizetype room = decoded + 2 * piece.size();
+    if (room > m_text.capacity())
+        room = decoded + piece.size() + lineEndCount(piece);
     // Growing by doubling keeps a payload that comes in many pieces from being moved each time.
     if (room > m_text.capacity()) {
         m_text.reserve(std::max(room, 2 * m_text.capacity()));
@@ -248,6 +265,15 @@ DecodedFrame PayloadDecoder::finish(QByteArrayView buffer, qsizetype payloadAt, 
         return {FrameOutcome::ChecksumError, {}, end + 1};
     text.squeeze();
     return {FrameOutcome::Decoded, std::move(text), end + 1};
+}
+
+void PayloadDecoder::reuse(QByteArray spent)
+{
+    if (!m_text.isEmpty() || spent.capacity() <= m_text.capacity())
+        return;
+    spent.resize(0);
+    m_text = std::move(spent);
+    m_provided = 0;
 }
 
 void PayloadDecoder::clear()

@@ -37,6 +37,11 @@ public:
     // mark at end, and gives the outcome for the whole frame; the decoder is then empty for the
     // next frame.
     DecodedFrame finish(QByteArrayView buffer, qsizetype payloadAt, qsizetype end);
+    // Takes over the memory of a text that is no longer kept, for the next frame's text: its pages
+    // are already provided, and an upload of the same size then fits it without growing. Only
+    // while no frame is being decoded, and only memory larger than the text's own.
+    void reuse(QByteArray spent);
+    // Forgets the frame being decoded and lets its memory go.
     void clear();
 
 private:

@@ -15,6 +15,11 @@ namespace {
 
 constexpr int kSystemPortsLifetimeMs = 500;
 
+// What keeps arriving while Input reads is taken in the same call, up to about this much: a
+// terminal device hands over a few KiB a read, and going back to the event loop for each of them
+// costs more than the read itself. The window's events still come first well within a millisecond.
+constexpr qint64 kInputBatch = 64 * 1024;
+
 #ifdef Q_OS_LINUX
 const QString kPermissionAdvice = QStringLiteral(
     " Your user must be in the dialout group: sudo usermod -aG dialout $USER, then log in again.");
@@ -107,6 +112,9 @@ QByteArray QtSerialPortService::Input()
 {
     QByteArray characters = std::exchange(m_salvaged, {});
     if (m_port.isOpen())
+        characters.append(m_port.readAll());
+    // A wait of no time reads what the system already holds, or is passing on just now.
+    while (m_port.isOpen() && characters.size() < kInputBatch && m_port.waitForReadyRead(0))
         characters.append(m_port.readAll());
     return characters;
 }

@@ -25,7 +25,8 @@ public:
 
     // Characters waiting to be read, at most 32767 however many there are.
     virtual qint16 InBufferCount() = 0;
-    // Every character waiting, each received byte one character; they are removed.
+    // Every character waiting, each received byte one character; they are removed. What the
+    // system is still passing on from the device is taken too, while it keeps coming.
     virtual QByteArray Input() = 0;
 
     // True once after the open device went away (cable pulled, hang-up, read error). The port

@@ -72,6 +72,7 @@ private slots:
     void readsEveryByteUnchanged();
     void manySmallWritesLoseNothing();
     void countStopsAt32767ButInputReturnsAll();
+    void inputAlsoTakesWhatTheSystemStillHolds();
     void failedOpenThrowsAndLeavesThePortClosed_data();
     void failedOpenThrowsAndLeavesThePortClosed();
     void misuseOfAnOpenPortThrowsAndKeepsItOpen_data();
@@ -268,6 +269,16 @@ void TestSerialPort::countStopsAt32767ButInputReturnsAll()
     QCOMPARE(port.InBufferCount(), qint16(32767));
     QCOMPARE(port.Input(), bytes);
     QCOMPARE(port.InBufferCount(), qint16(0));
+}
+
+// A terminal device hands over a few KiB a read, and nothing has been read yet here: the whole
+// write still waits in the system.
+void TestSerialPort::inputAlsoTakesWhatTheSystemStillHolds()
+{
+    auto &[pty, port] = openPortOnDevice();
+    const QByteArray bytes = byteRange(0x00, 0xff).repeated(80);
+    QVERIFY(pty.write(bytes));
+    QCOMPARE(port.Input(), bytes);
 }
 
 void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed_data()

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <sched.h>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <thread>
@@ -30,13 +31,60 @@ double secondsSince(Clock::time_point began)
     return std::chrono::duration<double>(Clock::now() - began).count();
 }
 
+// The bench writes the devices' side of the pseudo-terminals, standing in for the instrument and
+// the system's serial driver, which take no core from the program that reads. So the bench keeps
+// to one core and the processes it starts, the program and cat alike, to the others. Left to the
+// system, one reader may share a core with the writer while the other has one to itself, and
+// their ratio then measures that rather than the readers.
+class Cores
+{
+public:
+    Cores()
+    {
+        cpu_set_t allowed;
+        if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) < 2)
+            return;
+        CPU_ZERO(&m_writer);
+        m_readers = allowed;
+        for (int cpu = CPU_SETSIZE - 1; cpu >= 0; --cpu) {
+            if (CPU_ISSET(cpu, &allowed)) {
+                CPU_SET(cpu, &m_writer);
+                CPU_CLR(cpu, &m_readers);
+                break;
+            }
+        }
+        m_apart = ::sched_setaffinity(0, sizeof m_writer, &m_writer) == 0;
+    }
+
+    // For a child process, between its fork and its exec.
+    void placeReader() const
+    {
+        if (m_apart)
+            ::sched_setaffinity(0, sizeof m_readers, &m_readers);
+    }
+
+private:
+    cpu_set_t m_writer;
+    cpu_set_t m_readers;
+    bool m_apart = false;
+};
+
+const Cores &cores()
+{
+    static const Cores kept;
+    return kept;
+}
+
 // A process that the bench starts. It ends with the object, or with the bench however that ends.
 class Child : public QProcess
 {
 public:
     Child(const QString &program, const QStringList &arguments, bool readOutput)
     {
-        setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        setChildProcessModifier([&placement = cores()] {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            placement.placeReader();
+        });
         setStandardErrorFile(nullDevice());
         if (!readOutput)
             setStandardOutputFile(nullDevice());

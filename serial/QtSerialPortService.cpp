@@ -113,9 +113,12 @@ QByteArray QtSerialPortService::Input()
     QByteArray characters = std::exchange(m_salvaged, {});
     if (m_port.isOpen())
         characters.append(m_port.readAll());
-    // A wait of no time reads what the system already holds, or is passing on just now.
+    // A wait of no time reads what the system already holds, or is passing on just now. Once
+    // nothing more comes it ends as a timeout, which is no fault of the port.
     while (m_port.isOpen() && characters.size() < kInputBatch && m_port.waitForReadyRead(0))
         characters.append(m_port.readAll());
+    if (m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
     return characters;
 }
 

@@ -271,9 +271,9 @@ void PayloadDecoder::reuse(QByteArray spent)
 {
     if (!m_text.isEmpty() || spent.capacity() <= m_text.capacity())
         return;
+    // An empty text has no pages provided, so the count stays at nought.
     spent.resize(0);
     m_text = std::move(spent);
-    m_provided = 0;
 }
 
 void PayloadDecoder::clear()

@@ -1,6 +1,7 @@
 #include "serial/QtSerialPortService.h"
 
 #include "common/PlatformError.h"
+#include "serial/HangUpWatch.h"
 #include "serial/LineSettings.h"
 #include "serial/PortTable.h"
 
@@ -71,7 +72,7 @@ void QtSerialPortService::setCommPort(qint16 port)
 void QtSerialPortService::setPortOpen(bool open)
 {
     if (!open) {
-        m_port.close();
+        closeDevice();
         return;
     }
     if (m_port.isOpen())
@@ -99,7 +100,17 @@ void QtSerialPortService::open()
         m_port.clearError();
         throw PlatformError(port + reason);
     }
+    // A serial adapter keeps nothing that arrived before its port was opened; some versions of
+    // Qt drop it here themselves, and so the tool does on all of them.
+    m_port.clear(QSerialPort::Input);
+    m_hangUpWatch = watchForHangUp(m_port, [this] { onDeviceGone(); });
     m_deviceLost = false;
+}
+
+void QtSerialPortService::closeDevice()
+{
+    m_hangUpWatch.reset();
+    m_port.close();
 }
 
 qint16 QtSerialPortService::InBufferCount()
@@ -130,14 +141,19 @@ bool QtSerialPortService::takeDeviceLoss()
 void QtSerialPortService::onError(QSerialPort::SerialPortError error)
 {
     // A pulled cable shows as ResourceError, or on some systems as a storm of ReadErrors with the
-    // port still open. Both mean the device is gone: keep what it sent, then close, which also
-    // ends the storm. The user is told later, from the receive loop, never from in here.
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
-        return;
+    // port still open. Both mean the device is gone.
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+        onDeviceGone();
+}
+
+void QtSerialPortService::onDeviceGone()
+{
+    // Keep what the device sent, then close, which also ends any storm of errors. The user is
+    // told later, from the receive loop, never from in here.
     if (!m_port.isOpen())
         return;
     m_salvaged.append(m_port.readAll());
-    m_port.close();
+    closeDevice();
     m_port.clearError();
     m_deviceLost = true;
 }

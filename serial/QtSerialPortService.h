@@ -9,6 +9,7 @@
 #include <QSerialPortInfo>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 // The serial port on QSerialPort, opened read-only at 19200 8N1 without flow control.
@@ -36,10 +37,13 @@ public:
 
 private:
     void open();
+    void closeDevice();
     void onError(QSerialPort::SerialPortError error);
+    void onDeviceGone();
     const QList<QSerialPortInfo> &systemPorts() const;
 
     QSerialPort m_port;
+    std::unique_ptr<QObject> m_hangUpWatch;
     std::chrono::milliseconds m_probePause;
     std::optional<std::chrono::steady_clock::time_point> m_firstProbesFrom;
     qint16 m_commPort = 1;

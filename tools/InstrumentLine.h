@@ -16,5 +16,10 @@ public:
     // True once nothing sent is still on its way: closing now loses nothing.
     virtual bool delivered() = 0;
 
+    // Returns once a receiver is listening, as an instrument is told to send only once the tool
+    // is ready: what is sent to a closed port is lost. A line that cannot tell returns at once.
+    // False if a signal cut the wait short.
+    virtual bool awaitReceiver() { return true; }
+
     virtual QString errorString() const = 0;
 };

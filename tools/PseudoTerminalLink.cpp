@@ -27,8 +27,8 @@ QString systemError()
 PseudoTerminalLink::PseudoTerminalLink(const QString &linkPath)
     : m_linkPath(QFileInfo(linkPath).absoluteFilePath())
 {
-    // Raw from the start: bytes sent before the tool opens the port would otherwise be echoed
-    // back, and every CR would arrive as LF.
+    // Raw from the start, as a serial line is: the port's side would otherwise echo what arrives
+    // and turn every CR into LF until a receiver sets a mode of its own.
     termios raw{};
     ::cfmakeraw(&raw);
     char device[64] = {};
@@ -131,6 +131,19 @@ bool PseudoTerminalLink::delivered()
     // hide between the two sides.
     pollfd waiting{m_port, POLLIN, 0};
     return m_port >= 0 && ::poll(&waiting, 1, 0) == 0;
+}
+
+bool PseudoTerminalLink::awaitReceiver()
+{
+    constexpr int kLookEveryMs = 20;
+    constexpr int kHeldForLooks = 10;
+    for (int held = 0; held < kHeldForLooks;) {
+        const termios line = lineSettings();
+        held = cfgetispeed(&line) == B19200 ? held + 1 : 0;
+        if (!Interruption::sleepUntil(QDeadlineTimer(kLookEveryMs)))
+            return false;
+    }
+    return true;
 }
 
 termios PseudoTerminalLink::lineSettings() const

@@ -24,6 +24,10 @@ public:
 
     bool send(QByteArrayView bytes) override;
     bool delivered() override;
+    // A receiver listens while it holds the port open at the instrument's line speed, which the
+    // tool sets when it opens the port and puts back when it closes it. It must have held it for
+    // a moment: the tool's probes of its ports open each one only briefly.
+    bool awaitReceiver() override;
     QString errorString() const override { return m_error; }
 
     // Sends what the line takes now, without waiting: the count sent, or -1 when the line failed
@@ -42,6 +46,6 @@ private:
     QString m_devicePath;
     QString m_error;
     int m_instrument = -1;
-    // Held open so that what is sent before the tool opens the port waits for it there.
+    // The port's side, held open so that hanging up is the only way the device goes.
     int m_port = -1;
 };

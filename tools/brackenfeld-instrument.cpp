@@ -122,7 +122,7 @@ private:
     bool sendUpload()
     {
         const QByteArray bytes = m_options.noise + m_frame + m_options.trailer;
-        if (!transmit(*m_line, bytes, m_options.pace, m_options.split))
+        if (!m_line->awaitReceiver() || !transmit(*m_line, bytes, m_options.pace, m_options.split))
             return false;
         // The five digits before the end mark.
         const QByteArray checksum = m_frame.chopped(1).right(5);

@@ -3,7 +3,7 @@
 #include "app/Main.h"
 #include "common/PlatformError.h"
 #include "serial/PortTable.h"
-#include "storage/ReplaceFile.h"
+#include "storage/FileOutput.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +43,9 @@ void Main::SaveConfigFile()
     // below fails and says so.
     QDir().mkpath(QFileInfo(ConfigPath).absolutePath());
     try {
-        replaceFile(ConfigPath, configFileBytes(PortNumber, CommonDialog1.InitDir()),
-                    InPlace::WhenFolderRefuses);
+        FileOutput file(ConfigPath, FileOutput::InPlace::WhenFolderRefuses);
+        file.write(configFileBytes(PortNumber, CommonDialog1.InitDir()));
+        file.commit();
     } catch (const PlatformError &error) {
         throw PlatformError(QStringLiteral("The settings could not be saved to %1:\n%2")
                                 .arg(ConfigPath, error.message()));

@@ -32,9 +32,8 @@ void appendField(QByteArray &out, QByteArrayView field)
 
 } // namespace
 
-void writeCsvFile(const QString &path, QByteArrayView upload)
+void writeCsvFile(FileOutput &file, QByteArrayView upload)
 {
-    FileOutput file(path);
     QByteArray piece;
     piece.reserve(kPieceBytes + kPieceBytes / 4);
     const auto writeIfFull = [&] {
@@ -56,5 +55,4 @@ void writeCsvFile(const QString &path, QByteArrayView upload)
             writeIfFull();
         });
     file.write(piece);
-    file.close();
 }

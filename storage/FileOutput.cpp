@@ -2,28 +2,54 @@
 
 #include "common/PlatformError.h"
 
-FileOutput::FileOutput(const QString &path) : m_file(path)
+#include <QFileInfo>
+#include <QSaveFile>
+
+FileOutput::FileOutput(const QString &path, InPlace inPlace)
 {
-    if (!m_file.open(QIODevice::WriteOnly))
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        m_file = std::make_unique<QFile>(path);
+    } else {
+        auto file = std::make_unique<QSaveFile>(path);
+        file->setDirectWriteFallback(inPlace == InPlace::WhenFolderRefuses);
+        m_file = std::move(file);
+    }
+    // Unbuffered: QSaveFile's commit does not see a failure of the writes that a buffer holds back
+    // until it closes, and would put an incomplete file in the target's place.
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail();
 }
+
+FileOutput::~FileOutput() = default;
 
 void FileOutput::write(QByteArrayView bytes)
 {
-    if (m_file.write(bytes.data(), bytes.size()) != bytes.size())
+    // A write that the system cuts short, on a disk that fills up, fails without a reason; the
+    // write of the rest then fails with the system's own ("No space left on device").
+    while (!bytes.isEmpty()) {
+        const qint64 written = m_file->write(bytes.data(), bytes.size());
+        if (written <= 0)
+            fail();
+        bytes = bytes.sliced(written);
+    }
+}
+
+void FileOutput::commit()
+{
+    if (auto *file = qobject_cast<QSaveFile *>(m_file.get())) {
+        if (!file->commit())
+            fail();
+        return;
+    }
+    if (!m_file->flush())
+        fail();
+    m_file->close();
+    if (m_file->error() != QFileDevice::NoError)
         fail();
 }
 
-void FileOutput::close()
+void FileOutput::fail() const
 {
-    if (!m_file.flush())
-        fail();
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        fail();
-}
-
-void FileOutput::fail()
-{
-    throw PlatformError(m_file.errorString());
+    throw PlatformError(m_file->errorString());
 }

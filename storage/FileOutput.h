@@ -1,22 +1,37 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QFile>
+#include <QFileDevice>
 #include <QString>
 
-// A file opened for writing, emptied, whose every write is checked: a failure throws
-// PlatformError naming the reason.
+#include <memory>
+
+// A file written whole or not at all: what is written goes to a new file beside the target, which
+// takes the target's place, synced to the disk, only on commit(). Until then, and after any
+// failure, the target keeps its earlier content; the new file keeps the target's permissions. Every
+// write is checked: a failure throws PlatformError naming the system's reason. A target that is a
+// device or a pipe cannot be replaced by a new file and is written as it is.
 class FileOutput
 {
 public:
-    explicit FileOutput(const QString &path);
+    enum class InPlace
+    {
+        Never,
+        // Where the folder takes no new file, the old one is rewritten in place instead: a
+        // settings file in a folder closed to new files may itself still be open to writing.
+        WhenFolderRefuses
+    };
+
+    explicit FileOutput(const QString &path, InPlace inPlace = InPlace::Never);
+    ~FileOutput();
+    FileOutput(const FileOutput &) = delete;
+    FileOutput &operator=(const FileOutput &) = delete;
 
     void write(QByteArrayView bytes);
-    // Writes out what is buffered and closes the file; only then is the content known to be there.
-    void close();
+    void commit();
 
 private:
-    [[noreturn]] void fail();
+    [[noreturn]] void fail() const;
 
-    QFile m_file;
+    std::unique_ptr<QFileDevice> m_file;
 };

@@ -3,19 +3,33 @@
 #include "common/PlatformError.h"
 #include "storage/CsvFile.h"
 #include "storage/FileOutput.h"
-#include "storage/ReplaceFile.h"
 #include "storage/WorkbookFile.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace {
 
-void writeTextFile(const QString &path, const QByteArray &upload)
+constexpr qint64 kCopyPiece = 1 << 20;
+
+// libxlsxwriter writes a workbook only to a path of its own: it is made in a temporary file and
+// then copied into the output. Compressed, it is a fraction of the upload's size.
+void writeWorkbook(FileOutput &file, QByteArrayView upload)
 {
-    FileOutput file(path);
-    file.write(upload);
-    file.write("\r\n");
-    file.close();
+    QTemporaryFile workbook(QDir::tempPath() + QStringLiteral("/brackenfeld-XXXXXX.xlsx"));
+    if (!workbook.open())
+        throw PlatformError(workbook.errorString());
+    workbook.close();
+    writeWorkbookFile(workbook.fileName(), upload);
+    if (!workbook.open())
+        throw PlatformError(workbook.errorString());
+    while (!workbook.atEnd()) {
+        const QByteArray piece = workbook.read(kCopyPiece);
+        if (piece.isEmpty())
+            throw PlatformError(workbook.errorString());
+        file.write(piece);
+    }
 }
 
 } // namespace
@@ -27,14 +41,16 @@ void writeUploadFile(const QString &fileName, const QByteArray &upload)
     if (target.exists() &&
         (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
         throw PlatformError(QStringLiteral("The file is read-only."));
-    replaceFile(fileName, [&](const QString &path) {
-        if (fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
-            writeWorkbookFile(path, upload);
-        else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-            writeCsvFile(path, upload);
-        else
-            writeTextFile(path, upload);
-    });
+    FileOutput file(fileName);
+    if (fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        writeWorkbook(file, upload);
+    } else if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        writeCsvFile(file, upload);
+    } else {
+        file.write(upload);
+        file.write("\r\n");
+    }
+    file.commit();
 }
 
 std::optional<QString> savedFileFolder(const QString &fileName, QChar separator, bool drives)

@@ -463,13 +463,12 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
                                  << Obstacle::None << QStringLiteral("No space left on device");
     QTest::newRow("no room") << QStringLiteral("run1.xls") << kTableText << earlier
                              << Obstacle::NoRoom << QStringLiteral("File too large");
-    // A write cut short leaves Qt without an error code: the failure is certain, its reason
-    // is not.
     QTest::newRow("room for a few bytes") << QStringLiteral("run1.xls") << kTableText << earlier
-                                          << Obstacle::RoomForAFewBytes << QString();
+                                          << Obstacle::RoomForAFewBytes
+                                          << QStringLiteral("File too large");
     QTest::newRow("CSV, room for a few bytes")
         << QStringLiteral("run1.csv") << kTableText << earlier << Obstacle::RoomForAFewBytes
-        << QString();
+        << QStringLiteral("File too large");
     QTest::newRow("workbook, read-only file")
         << QStringLiteral("run1.xlsx") << kTableText << earlier << Obstacle::ReadOnlyFile
         << QStringLiteral("read-only");

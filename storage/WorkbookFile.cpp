@@ -10,8 +10,9 @@
 #include <QFile>
 
 #include <cerrno>
-#include <locale.h>
+#include <clocale>
 #include <memory>
+#include <string>
 #include <xlsxwriter.h>
 
 namespace {
@@ -32,27 +33,21 @@ using Workbook = std::unique_ptr<lxw_workbook, WorkbookFree>;
 
 // libxlsxwriter writes numbers with printf, which follows the C library's locale, and the program
 // takes that from the user's settings: in a German one 12.345 would go in the file as "12,345",
-// which no spreadsheet reads. While it lives, this thread writes numbers as the "C" locale does.
+// which no spreadsheet reads. While it lives, numbers are written as the "C" locale does. The
+// program has one thread, so the process's locale may change for this moment.
 class PointDecimals
 {
 public:
-    PointDecimals() : m_locale(newlocale(LC_NUMERIC_MASK, "C", duplocale(LC_GLOBAL_LOCALE)))
+    PointDecimals() : m_previous(std::setlocale(LC_NUMERIC, nullptr))
     {
-        if (!m_locale)
-            refuse(qt_error_string(errno));
-        m_previous = uselocale(m_locale);
+        std::setlocale(LC_NUMERIC, "C");
     }
-    ~PointDecimals()
-    {
-        uselocale(m_previous);
-        freelocale(m_locale);
-    }
+    ~PointDecimals() { std::setlocale(LC_NUMERIC, m_previous.c_str()); }
     PointDecimals(const PointDecimals &) = delete;
     PointDecimals &operator=(const PointDecimals &) = delete;
 
 private:
-    locale_t m_locale;
-    locale_t m_previous = nullptr;
+    std::string m_previous;
 };
 
 void check(lxw_error error)

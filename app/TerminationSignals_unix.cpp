@@ -38,8 +38,12 @@ void handleSignalsWith(void (*handler)(int))
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 {
     // Without a pipe the signals keep their default handling and end the process as before.
-    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (::pipe(m_pipe) != 0)
         return;
+    for (const int end : m_pipe) {
+        ::fcntl(end, F_SETFD, FD_CLOEXEC);
+        ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+    }
     m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         // Signals that come close together make one request.

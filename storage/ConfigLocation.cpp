@@ -1,5 +1,7 @@
 #include "storage/ConfigLocation.h"
 
+#include "storage/SystemFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -12,7 +14,7 @@ const QString kConfigFileName = QStringLiteral("uploader.cfg");
 
 StartLocations startLocations(const QString &programFolder)
 {
-    if (QFileInfo(programFolder).isWritable())
+    if (!isSystemProgramFolder(programFolder) && QFileInfo(programFolder).isWritable())
         return {programFolder + QDir::separator() + kConfigFileName, programFolder};
     return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                 QDir::separator() + kConfigFileName,

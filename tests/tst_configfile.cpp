@@ -289,22 +289,26 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
 void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser_data()
 {
     QTest::addColumn<bool>("userFolderWritable");
+    // Empty: a folder that cannot be written.
+    QTest::addColumn<QString>("programFolder");
 
-    QTest::newRow("in the user's folder") << true;
-    QTest::newRow("nowhere") << false;
+    QTest::newRow("in the user's folder") << true << QString();
+    QTest::newRow("nowhere") << false << QString();
+    // Root could write there, but an installed program writes nothing beside itself.
+    QTest::newRow("installed in the system's folder") << true << QStringLiteral("/usr/bin");
 }
 
 void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
 {
     QFETCH(bool, userFolderWritable);
+    QFETCH(QString, programFolder);
 
     // A folder below a regular file cannot exist, so nothing can be written there, not even
     // by root, whom a read-only folder would not stop.
     FakeTool tool(FakeTool::Unstarted, {2, 5});
     const QString file = tool.folder.filePath(QStringLiteral("file.txt"));
     QVERIFY(writeFile(file, "x"));
-    const QString program = file + QStringLiteral("/prog");
-    tool.window.folder = program;
+    tool.window.folder = programFolder.isEmpty() ? file + QStringLiteral("/prog") : programFolder;
     // The user's ~/.config, with the program named as it names itself; its Brackenfeld folder
     // is made with the file.
     QCoreApplication::setApplicationName(QStringLiteral("Brackenfeld"));

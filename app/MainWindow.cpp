@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 
 #include "app/StatusBox.h"
-#include "common/ProcessStart.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -39,10 +38,8 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 } // namespace
 
-// The probe pause counts from the program's start: its loading, Qt's start-up and the window's
-// making take place within the pause rather than before it.
 MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, QWidget *parent)
-    : QWidget(parent), m_comm(pauses.probe, processStart()), m_dialog(this),
+    : QWidget(parent), m_comm(pauses.probe, pauses.probesFrom), m_dialog(this),
       m_main(*this, m_comm, m_dialog), m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));

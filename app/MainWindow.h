@@ -21,10 +21,11 @@ class StatusBox;
 // The tool's two waits. Tests that are not about them shorten them.
 struct Pauses
 {
-    // Before discovery probes the ports, counted from the program's start.
+    // Before discovery probes the ports, counted the first time from probesFrom.
     std::chrono::milliseconds probe = std::chrono::seconds(1);
     // Between the tries of a lost or refused port.
     std::chrono::milliseconds portRetry = std::chrono::seconds(1);
+    std::chrono::steady_clock::time_point probesFrom = std::chrono::steady_clock::now();
 };
 
 // The window the user sees. It lays out the controls, supplies the window operations and routes

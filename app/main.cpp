@@ -1,13 +1,17 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
-#include "common/LargeBuffers.h"
 
 #include <QApplication>
 #include <QIcon>
 
+#include <chrono>
+
 int main(int argc, char *argv[])
 {
-    keepLargeBuffersApart();
+    // The pause before discovery probes the ports counts from here: Qt's start-up and the
+    // window's making take place within it rather than before it.
+    Pauses pauses;
+    pauses.probesFrom = std::chrono::steady_clock::now();
     // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));
@@ -16,7 +20,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));
 
-    MainWindow window;
+    MainWindow window({}, pauses);
     window.load();
     window.show();
     window.activateWindow();

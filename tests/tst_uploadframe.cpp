@@ -3,7 +3,6 @@
 #include "upload/LenientNumber.h"
 #include "upload/UploadFrame.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -24,8 +23,7 @@ QByteArray plainChecksumField(QByteArrayView payload)
     return QByteArray::number(sum % 65536).rightJustified(5, '0');
 }
 
-// Bytes of every value but the end mark, with commas and CRs at the given odds, so that lines
-// of every length meet the decoder's pieces of 16 and 64 bytes.
+// Bytes of every value but the end mark, with commas and CRs at the given odds.
 QByteArray randomPayload(QRandomGenerator &random, qsizetype size, int commaOdds, int crOdds)
 {
     QByteArray payload(size, Qt::Uninitialized);
@@ -44,9 +42,9 @@ QByteArray randomPayload(QRandomGenerator &random, qsizetype size, int commaOdds
 
 // The bytes fed to a scanner in reads of random sizes, some of them several decoding pieces long,
 // and the last byte, the end mark, alone, after all that came before it.
-DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random,
-                                  FrameScanner scanner = {})
+DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random)
 {
+    FrameScanner scanner;
     for (qsizetype at = 0; at < bytes.size() - 1;) {
         const qsizetype read = std::min<qsizetype>(random.bounded(1, 10000), bytes.size() - 1 - at);
         scanner.append(bytes.sliced(at, read));
@@ -56,27 +54,6 @@ DecodedFrame scannedInRandomReads(QByteArrayView bytes, QRandomGenerator &random
     }
     scanner.append(bytes.last(1));
     return scanner.takeFrame(kStart, kEnd);
-}
-
-// The flags of the memory mapping that holds the address, as /proc/self/smaps gives them.
-[[maybe_unused]] QByteArrayList mappingFlags(const void *address)
-{
-    QFile smaps(QStringLiteral("/proc/self/smaps"));
-    if (!smaps.open(QIODevice::ReadOnly))
-        return {};
-    const auto at = reinterpret_cast<quintptr>(address);
-    bool holds = false;
-    for (QByteArray line = smaps.readLine(); !line.isEmpty(); line = smaps.readLine()) {
-        const qsizetype dash = line.indexOf('-');
-        const qsizetype space = line.indexOf(' ');
-        if (dash > 0 && dash < space && !line.startsWith("VmFlags")) {
-            holds = line.first(dash).toULongLong(nullptr, 16) <= at &&
-                    at < line.sliced(dash + 1, space - dash - 1).toULongLong(nullptr, 16);
-        } else if (holds && line.startsWith("VmFlags:")) {
-            return line.sliced(8).simplified().split(' ');
-        }
-    }
-    return {};
 }
 
 } // namespace
@@ -93,8 +70,6 @@ private slots:
     void scannerKeepsWhatFollowsTheEndMark();
     void agreesWithThePlainReading_data();
     void agreesWithThePlainReading();
-    void decodesIntoTheMemoryOfASpentText();
-    void largeTextAsksForHugePages();
     void checksumsOfTheInstrument_data();
     void checksumsOfTheInstrument();
     void lenientNumber_data();
@@ -271,39 +246,6 @@ void TestUploadFrame::agreesWithThePlainReading()
                      qPrintable(which));
         }
     }
-}
-
-// Memory as large as the text is written in place, though its last pieces could have needed twice
-// their size.
-void TestUploadFrame::decodesIntoTheMemoryOfASpentText()
-{
-    QRandomGenerator random(11);
-    const QByteArray payload = randomPayload(random, 100'000, 8, 30);
-    const QByteArray bytes = frame(payload, plainChecksumField(payload));
-    const QByteArray expected = DecodeUploadFrame(bytes, kStart, kEnd).text;
-    QByteArray spent(expected.size(), 'x');
-    const char *const memory = spent.constData();
-
-    FrameScanner scanner;
-    scanner.reuse(std::move(spent));
-    const DecodedFrame decoded = scannedInRandomReads(bytes, random, std::move(scanner));
-    QCOMPARE(decoded.text, expected);
-    QCOMPARE(decoded.text.constData(), memory);
-}
-
-void TestUploadFrame::largeTextAsksForHugePages()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("the sanitizer's realloc copies the trimmed text into a fresh allocation");
-#elif defined(Q_OS_LINUX)
-    const QByteArray payload(8 * 1024 * 1024, '7');
-    const DecodedFrame decoded =
-        DecodeUploadFrame(frame(payload, plainChecksumField(payload)), kStart, kEnd);
-    QCOMPARE(decoded.text.size(), payload.size());
-    QVERIFY(mappingFlags(decoded.text.constData()).contains("hg"));
-#else
-    QSKIP("huge pages are asked for on Linux only");
-#endif
 }
 
 void TestUploadFrame::checksumsOfTheInstrument_data()

@@ -4,8 +4,6 @@
 
 #include <QByteArray>
 
-#include <utility>
-
 // The characters received since the last decoded upload, and the search for the next frame in
 // them. Each search resumes where the last one stopped, and a frame's payload is decoded as it
 // arrives, so feeding an upload in many small reads costs no more per byte than feeding it at
@@ -15,8 +13,6 @@ class FrameScanner
 {
 public:
     void append(QByteArrayView characters) { m_buffer.append(characters); }
-    // The next frame's text takes over the memory of an upload that is no longer kept.
-    void reuse(QByteArray spent) { m_payload.reuse(std::move(spent)); }
     void clear();
     bool isEmpty() const { return m_buffer.isEmpty() && !m_inFrame; }
     // The characters not decoded yet: those before a start mark, and the newest of a frame.

@@ -1,7 +1,5 @@
 #include "app/Main.h"
 
-#include <utility>
-
 namespace {
 
 const QString kUploading = QStringLiteral("UPLOADING");
@@ -100,8 +98,7 @@ bool Main::dropUnfinishedFrame()
 void Main::actOnFrame(const DecodedFrame &frame)
 {
     if (frame.outcome == FrameOutcome::Decoded) {
-        // The upload that this one replaces leaves its memory to the next one's text.
-        m_received.reuse(std::exchange(UploadData, frame.text));
+        UploadData = frame.text;
         m_window.setUploadText(kUploadComplete);
         m_window.setSaveEnabled(true);
         DataSaved = 0;

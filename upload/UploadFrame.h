@@ -37,19 +37,12 @@ public:
     // mark at end, and gives the outcome for the whole frame; the decoder is then empty for the
     // next frame.
     DecodedFrame finish(QByteArrayView buffer, qsizetype payloadAt, qsizetype end);
-    // Takes over the memory of a text that is no longer kept, for the next frame's text: its pages
-    // are already provided, and an upload of the same size then fits it without growing. Only
-    // while no frame is being decoded, and only memory larger than the text's own.
-    void reuse(QByteArray spent);
     // Forgets the frame being decoded and lets its memory go.
     void clear();
 
 private:
-    void provideAhead(qsizetype needed);
-
     QByteArray m_text;
     quint16 m_sum = 0;
-    qsizetype m_provided = 0; // the text's bytes whose pages have been provided
 };
 
 // Finds the first frame in the buffer and verifies and decodes it. Bytes before the start mark

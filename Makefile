@@ -1,13 +1,14 @@
 # Brackenfeld: `make demo` to try it, `make test` to run every test.
 BUILD      := build
 ASAN_BUILD := build-asan
-PORTABLE_BUILD := build-portable
+BENCH_BUILD := build-bench
+FUZZ_BUILD := build-fuzz
 CMAKE      := cmake -G Ninja -S .
 # Most tests wait, on the probe pause or a virtual display, so more run at once than there are cores.
 TEST_JOBS  := 6
 
-.PHONY: all build demo run package deb check-deb test test-fast test-asan test-portable format \
-	clean bench fuzz
+.PHONY: all build demo run package deb check-deb test test-fast test-asan check-windows \
+	test-debian13 format clean bench fuzz
 
 all: build
 
@@ -35,7 +36,7 @@ deb: deps-deb build
 check-deb: deb deps-lint
 	@scripts/check-deb $(BUILD)
 
-test: test-fast test-asan test-portable
+test: test-fast test-asan check-windows
 
 test-fast: deps-test build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
@@ -45,32 +46,32 @@ test-asan: deps-test
 	@cmake --build $(ASAN_BUILD)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(TEST_JOBS)
 
-# The decoder's plain loops, which this machine would otherwise never take, with the tests of the
-# decoder and the receive loop.
-test-portable: deps-test
-	@$(CMAKE) -B $(PORTABLE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DBRACKENFELD_PORTABLE_DECODE=ON >/dev/null
-	@cmake --build $(PORTABLE_BUILD) --target tst_uploadframe tst_receiveloop
-	ctest --test-dir $(PORTABLE_BUILD) --output-on-failure -R '^tst_(uploadframe|receiveloop)$$'
+# The product's Windows side, compiled with MinGW-w64 against Qt's headers (nothing is linked).
+check-windows: deps-windows build
+	@scripts/check-windows $(BUILD)
+
+# The README's commands in a freshly bootstrapped Debian 13, from a clean clone (as root).
+test-debian13: deps-try-deb
+	@scripts/test-debian trixie
 
 format: deps-format
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(PORTABLE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
 
 bench: deps-bench
 	@bench/run
 
 fuzz: deps-fuzz
-	@CC=clang CXX=clang++ $(CMAKE) -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	@CC=clang CXX=clang++ $(CMAKE) -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBRACKENFELD_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build build-fuzz --target fuzz_decode fuzz_config
+	@cmake --build $(FUZZ_BUILD) --target fuzz_decode fuzz_config
 	@for target in decode config; do \
-		mkdir -p build-fuzz/corpus/$$target build-fuzz/findings/$$target && \
-		cp -u tests/fuzz/corpus/$$target/* build-fuzz/corpus/$$target/ && \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$target $(FUZZ_BUILD)/findings/$$target && \
+		cp -u tests/fuzz/corpus/$$target/* $(FUZZ_BUILD)/corpus/$$target/ && \
 		echo "fuzz_$$target: 60 seconds" && \
-		build-fuzz/tests/fuzz/fuzz_$$target -max_total_time=60 \
-			-artifact_prefix=build-fuzz/findings/$$target/ build-fuzz/corpus/$$target \
+		$(FUZZ_BUILD)/tests/fuzz/fuzz_$$target -max_total_time=60 \
+			-artifact_prefix=$(FUZZ_BUILD)/findings/$$target/ $(FUZZ_BUILD)/corpus/$$target \
 			|| exit 1; \
 	done

@@ -1,5 +1,8 @@
 #include "storage/ConfigFile.h"
 #include "support/FakeTool.h"
+#ifdef Q_OS_UNIX
+#include "support/FileSizeLimit.h"
+#endif
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -368,9 +371,13 @@ void TestConfigFile::failedWriteAtExitKeepsTheEarlierSettings()
     tool.main.PortNumber = 12;
     tool.dialog.initDir = QStringLiteral("/data/other");
     {
+#ifndef Q_OS_UNIX
+        QSKIP("a full disk is stood in for by a resource limit of Unix");
+#else
         const FileSizeLimit noRoom(0);
         QVERIFY(noRoom.active());
         tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+#endif
     }
 
     QCOMPARE(tool.config(), earlier);

@@ -27,7 +27,12 @@ void onSignal(int)
 void install()
 {
     // Without the pipe, waits still end at their deadlines and see the flag then.
-    [[maybe_unused]] const int ignored = ::pipe2(g_pipe, O_NONBLOCK | O_CLOEXEC);
+    if (::pipe(g_pipe) == 0) {
+        for (const int end : g_pipe) {
+            ::fcntl(end, F_SETFD, FD_CLOEXEC);
+            ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+        }
+    }
     struct sigaction action
     {};
     action.sa_handler = onSignal;
@@ -49,9 +54,10 @@ Wait waitFor(int fd, short events, QDeadlineTimer deadline)
     for (;;) {
         if (requested())
             return Wait::Interrupted;
+        // Rounded up: a wait ends at its deadline, never before.
         const qint64 left = deadline.remainingTimeNSecs();
-        const timespec timeout{time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
-        const int ready = ::ppoll(fds, fd >= 0 ? 2 : 1, left < 0 ? nullptr : &timeout, nullptr);
+        const int timeout = left < 0 ? -1 : int((left + 999'999) / 1'000'000);
+        const int ready = ::poll(fds, fd >= 0 ? 2 : 1, timeout);
         if (ready < 0 && errno == EINTR)
             continue;
         if (requested())

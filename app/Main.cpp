@@ -2,8 +2,9 @@
 
 #include "common/PlatformError.h"
 
-Main::Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog)
-    : m_window(window), MSComm1(comm), CommonDialog1(dialog)
+Main::Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog,
+           const QString &unsavedFolder)
+    : m_window(window), MSComm1(comm), CommonDialog1(dialog), m_unsaved(unsavedFolder)
 {}
 
 void Main::UploadTextBox_KeyPress(qint16 &keyAscii)
@@ -22,6 +23,11 @@ void Main::runProcedure(const std::function<void()> &procedure)
     try {
         procedure();
     } catch (const PlatformError &error) {
+        // The port goes first: an open port leaves its lock file behind when the process ends.
+        try {
+            closePort();
+        } catch (const PlatformError &) {
+        }
         m_window.messageBox(error.message(), WindowOperations::Buttons::Ok,
                             WindowOperations::Icon::Critical);
         endProcess(1);

@@ -3,12 +3,14 @@
 #include "app/WindowOperations.h"
 #include "serial/SerialPortService.h"
 #include "storage/FileDialogService.h"
+#include "storage/UnsavedUploads.h"
 #include "upload/FrameScanner.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The tool's one window object: it holds all of the tool's state and every procedure, each
 // named after its control and event. It works through the window operations, the serial port
@@ -23,7 +25,9 @@ public:
     static inline const QString kApplicationTitle = QStringLiteral("Brackenfeld");
     static inline const QString kCableMessage = QStringLiteral("Make sure USB cable is connected");
 
-    Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog);
+    // Uploads not saved yet are kept in unsavedFolder until the user decides.
+    Main(WindowOperations &window, SerialPortService &comm, FileDialogService &dialog,
+         const QString &unsavedFolder = UnsavedUploads::defaultFolder());
 
     // The window's state.
     QByteArray FrameStart; // the frame start character, code 2
@@ -69,7 +73,20 @@ private:
 
     // Takes in the characters waiting at the port; returns how many there were.
     qsizetype receiveWaiting();
-    void actOnFrame(const DecodedFrame &frame);
+    // Acts on every whole frame received. A checksum error that was reported covers the damaged
+    // frames that had arrived by the time the user dismissed its message.
+    void actOnFrames();
+    void takeDecodedUpload(const QByteArray &upload);
+    // Keeps an upload on disk until the user decides; nothing where the disk takes no copy, and the
+    // user is told of that once.
+    std::optional<KeptUpload> keepUntilSaved(const QByteArray &upload);
+    void forgetKeptUpload();
+    // At start-up, the uploads that programs which have ended never saved.
+    void offerUnsavedUploads();
+    // Asks the question until the user answers No, or Yes and the save completes; true when saved.
+    bool askToSave(const QString &question, const std::function<bool()> &save);
+    // The file dialog, then the file: true when the upload was written.
+    bool saveThroughDialog(const QByteArray &upload);
     void reportDeviceLoss();
     // Forgets a frame whose start has come but whose end will not; true if there was one.
     bool dropUnfinishedFrame();
@@ -85,6 +102,9 @@ private:
     SerialPortService &MSComm1;
     FileDialogService &CommonDialog1;
     FrameScanner m_received;
+    UnsavedUploads m_unsaved;
+    std::optional<KeptUpload> m_keptUpload; // UploadData's copy on disk while it is not saved
+    bool m_toldUploadsAreNotKept = false;
     bool m_tricklePolled = false; // the last poll that found characters found only a few
     bool m_loopRunning = false;
     bool m_processEnded = false;

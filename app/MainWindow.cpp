@@ -38,9 +38,10 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 } // namespace
 
-MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, QWidget *parent)
+MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, const QString &unsavedFolder,
+                       QWidget *parent)
     : QWidget(parent), m_comm(pauses.probe, pauses.probesFrom), m_dialog(this),
-      m_main(*this, m_comm, m_dialog), m_endProcess(std::move(endProcess))
+      m_main(*this, m_comm, m_dialog, unsavedFolder), m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Corvallen Brindlow Brackenfeld"));
@@ -206,6 +207,14 @@ void MainWindow::appendUploadText(const QString &text)
 void MainWindow::setSaveEnabled(bool enabled)
 {
     m_saveButton->setEnabled(enabled);
+}
+
+void MainWindow::showBusy(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons buttons, Icon icon)

@@ -37,8 +37,11 @@ class MainWindow : public QWidget, public WindowOperations
 public:
     using ProcessEnd = std::function<void(int status)>;
 
-    // endProcess ends the program; tests pass one that only records the status.
-    explicit MainWindow(ProcessEnd endProcess = {}, Pauses pauses = {}, QWidget *parent = nullptr);
+    // endProcess ends the program; tests pass one that only records the status, and a folder of
+    // their own for the uploads not saved yet.
+    explicit MainWindow(ProcessEnd endProcess = {}, Pauses pauses = {},
+                        const QString &unsavedFolder = UnsavedUploads::defaultFolder(),
+                        QWidget *parent = nullptr);
 
     Main &main() { return m_main; }
     QtSerialPortService &serialPort() { return m_comm; }
@@ -59,6 +62,7 @@ public:
     void setUploadText(const QString &text) override;
     void appendUploadText(const QString &text) override;
     void setSaveEnabled(bool enabled) override;
+    void showBusy(bool busy) override;
     Answer messageBox(const QString &text, Buttons buttons, Icon icon) override;
     void clearComPorts() override;
     void addComPort(const QString &entry, std::function<QString()> describe) override;

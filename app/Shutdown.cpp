@@ -17,13 +17,13 @@ void Main::Form_Terminate()
     if (m_terminating)
         return;
     m_terminating = true;
-    // Only No gives up an unsaved upload: a save that Yes started and that did not complete
-    // (cancelled, or refused with its reason shown) asks again.
-    while (DataSaved == 0 &&
-           m_window.messageBox(QStringLiteral("Do you want to save before exiting?"),
-                               WindowOperations::Buttons::YesNo,
-                               WindowOperations::Icon::None) == WindowOperations::Answer::Yes)
-        SaveButton_Click();
+    if (DataSaved == 0)
+        askToSave(QStringLiteral("Do you want to save before exiting?"), [this] {
+            SaveButton_Click();
+            return DataSaved == 1;
+        });
+    // Given up by the user's No; a saved upload has no copy left to forget.
+    forgetKeptUpload();
     SaveConfigFile();
     closePort();
     endProcess(0);

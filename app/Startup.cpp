@@ -2,6 +2,8 @@
 #include "common/PlatformError.h"
 #include "storage/ConfigLocation.h"
 
+#include <utility>
+
 namespace {
 
 const QString kVersionSuffix = QStringLiteral("  ver " BRACKENFELD_VERSION);
@@ -26,6 +28,7 @@ void Main::Form_Load()
     FrameStart = QByteArray(1, '\x02');
     FrameEnd = QByteArray(1, '\x04');
 
+    bool firstPass = true;
     do {
         BuildComPortList();
         // With no port found there is no entry to select; the open below then asks for the cable.
@@ -38,11 +41,38 @@ void Main::Form_Load()
             // The program folder takes no settings file: go on with the values in memory. The
             // write at exit tries again and reports what stands in its way.
         }
+        // Before the cable prompt, so that no instrument need be there, and with the folder
+        // that the settings remember.
+        if (std::exchange(firstPass, false))
+            offerUnsavedUploads();
         m_window.setComPortText(QStringLiteral("COM ") + QString::number(PortNumber));
         closePort();
         MSComm1.setCommPort(PortNumber);
         closePort();
     } while (!openStartupPort());
+}
+
+void Main::offerUnsavedUploads()
+{
+    for (KeptUpload &left : m_unsaved.leftBehind()) {
+        QByteArray upload;
+        try {
+            upload = left.upload();
+        } catch (const PlatformError &) {
+            // Unreadable now; it stays for a later start.
+            continue;
+        }
+        const QDateTime received = left.received();
+        const qsizetype lines = lineCountOf(upload);
+        const QString question =
+            QStringLiteral("An upload received on %1 at %2 (%3 %4) was never saved. Do you want "
+                           "to save it now?")
+                .arg(received.toString(QStringLiteral("yyyy-MM-dd")),
+                     received.toString(QStringLiteral("HH:mm")), QString::number(lines),
+                     lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"));
+        askToSave(question, [&] { return saveThroughDialog(upload); });
+        left.forget();
+    }
 }
 
 bool Main::openStartupPort()

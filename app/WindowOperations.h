@@ -43,6 +43,8 @@ public:
     virtual void appendUploadText(const QString &text) = 0;
 
     virtual void setSaveEnabled(bool enabled) = 0;
+    // The busy cursor, while a save that may take seconds runs.
+    virtual void showBusy(bool busy) = 0;
 
     // A modal box titled with the application title.
     virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon) = 0;

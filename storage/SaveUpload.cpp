@@ -3,6 +3,7 @@
 #include "storage/UploadFile.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 namespace {
 
@@ -26,6 +27,14 @@ constexpr bool kPathsHaveDrives = false;
 
 void Main::SaveButton_Click()
 {
+    if (!saveThroughDialog(UploadData))
+        return;
+    DataSaved = 1;
+    forgetKeptUpload();
+}
+
+bool Main::saveThroughDialog(const QByteArray &upload)
+{
     CommonDialog1.setCancelError(true);
     try {
         CommonDialog1.setFlags(kSaveDialogFlags);
@@ -34,21 +43,36 @@ void Main::SaveButton_Click()
         CommonDialog1.ShowOpen();
     } catch (const PlatformError &) {
         // Cancelling the dialog ends the save quietly.
-        return;
+        return false;
     }
     SaveFileName = CommonDialog1.FileName();
     if (SaveFileName.isEmpty())
-        return;
+        return false;
     try {
-        writeUploadFile(SaveFileName, UploadData);
+        // A large workbook takes seconds.
+        m_window.showBusy(true);
+        const auto notBusy = qScopeGuard([this] { m_window.showBusy(false); });
+        writeUploadFile(SaveFileName, upload);
     } catch (const PlatformError &error) {
-        // The upload stays unsaved, so it is offered again at exit.
+        // The upload stays unsaved, so it is offered again.
         m_window.messageBox(QStringLiteral("The upload could not be saved to %1:\n%2")
                                 .arg(QDir::toNativeSeparators(SaveFileName), error.message()),
                             WindowOperations::Buttons::Ok, WindowOperations::Icon::Critical);
-        return;
+        return false;
     }
-    DataSaved = 1;
     if (const auto folder = savedFileFolder(SaveFileName, QDir::separator(), kPathsHaveDrives))
         CommonDialog1.setInitDir(*folder);
+    return true;
+}
+
+bool Main::askToSave(const QString &question, const std::function<bool()> &save)
+{
+    // Only No gives the upload up: a save that did not complete (cancelled, or refused with its
+    // reason shown) asks again.
+    while (m_window.messageBox(question, WindowOperations::Buttons::YesNo,
+                               WindowOperations::Icon::None) == WindowOperations::Answer::Yes) {
+        if (save())
+            return true;
+    }
+    return false;
 }

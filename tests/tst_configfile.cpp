@@ -388,6 +388,8 @@ void TestConfigFile::failedWriteAtExitKeepsTheEarlierSettings()
     QVERIFY2(box.text.contains(tool.configPath()), qPrintable(box.text));
     QVERIFY2(box.text.contains(QStringLiteral("File too large")), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
+    // Closed before the end, so that the port's lock file goes with it.
+    QVERIFY(!tool.port.PortOpen());
 }
 
 QTEST_APPLESS_MAIN(TestConfigFile)

@@ -1,6 +1,13 @@
 #include "support/FakeTool.h"
 
+#include <QDir>
 #include <QTest>
+
+namespace {
+
+using Answer = WindowOperations::Answer;
+
+} // namespace
 
 class TestReceiveLoop : public QObject
 {
@@ -26,6 +33,10 @@ private slots:
     void portChoiceDropsOnlyAnUnfinishedFrame_data();
     void portChoiceDropsOnlyAnUnfinishedFrame();
     void statusBoxDropsEveryTypedCharacter();
+    void newerUploadTakesAnUnsavedOnesPlaceOnlyAsked_data();
+    void newerUploadTakesAnUnsavedOnesPlaceOnlyAsked();
+    void burstOfDamagedFramesShowsOneMessage();
+    void uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce();
 };
 
 void TestReceiveLoop::statusFollowsThePolls_data()
@@ -187,9 +198,11 @@ void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()
 {
     FakeTool tool;
     tool.receive({kAbc + "\r\n" + kTable + "\r\n"});
+    // The first is offered before the second takes its place; the line ends are noise.
+    QCOMPARE(tool.window.boxTexts(), QStringList{kPrevious});
     QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.window.text, kComplete);
-    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\r\n"));
+    QVERIFY(tool.main.receivedCharacters().isEmpty());
 }
 
 void TestReceiveLoop::loopWaitsOnlyWhileNothingIsWaiting()
@@ -228,7 +241,9 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
     tool.port.pullCable();
     tool.main.pollPort();
     tool.main.pollPort();
-    QCOMPARE(tool.window.boxes.size(), 1);
+    // An upload that completed before the loss takes the place of the unsaved one only asked.
+    QCOMPARE(tool.window.boxes.size(), cutOff || lastRead != kTable ? 1 : 2);
+    tool.window.boxes.removeIf([](const FakeWindow::Box &box) { return box.text == kPrevious; });
     const QStringList lines = tool.window.boxes[0].text.split(QLatin1Char('\n'));
     QCOMPARE(lines.value(0), QStringLiteral("Make sure USB cable is connected"));
     QCOMPARE(lines.value(1), QStringLiteral("The device of COM 3 went away."));
@@ -252,7 +267,7 @@ void TestReceiveLoop::lostDeviceIsReportedOnceAndRetriedQuietly()
     tool.receive({kTable});
     QCOMPARE(tool.main.UploadData, kTableText);
     QCOMPARE(tool.window.text, kComplete);
-    QCOMPARE(tool.window.boxes.size(), 1);
+    QCOMPARE(tool.window.boxes.size(), uploadAfterLoss == kTableText ? 1 : 2);
 }
 
 void TestReceiveLoop::refusedPortChoiceKeepsTheToolRunning()
@@ -287,15 +302,17 @@ void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame_data()
     QTest::addColumn<QList<QByteArray>>("onTheOldPort");
     QTest::addColumn<QByteArray>("onTheNewPort");
     QTest::addColumn<QByteArray>("upload");
+    // Whether the unsaved upload was offered before the new one took its place.
+    QTest::addColumn<bool>("offered");
 
     const QByteArray begun("\x02"
                            "1,2");
     // The rest of the frame never comes; the new port's upload must not be joined to it.
-    QTest::newRow("frame begun") << QList<QByteArray>{begun} << kTable << kTableText;
+    QTest::newRow("frame begun") << QList<QByteArray>{begun} << kTable << kTableText << false;
     QTest::newRow("decoded upload, then a frame begun")
-        << QList<QByteArray>{kAbc, begun} << kTable << kTableText;
+        << QList<QByteArray>{kAbc, begun} << kTable << kTableText << true;
     QTest::newRow("decoded upload stays")
-        << QList<QByteArray>{kAbc, begun} << QByteArray() << QByteArray("abc");
+        << QList<QByteArray>{kAbc, begun} << QByteArray() << QByteArray("abc") << false;
 }
 
 void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame()
@@ -303,6 +320,7 @@ void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame()
     QFETCH(QList<QByteArray>, onTheOldPort);
     QFETCH(QByteArray, onTheNewPort);
     QFETCH(QByteArray, upload);
+    QFETCH(bool, offered);
 
     FakeTool tool;
     tool.port.present << 12;
@@ -313,7 +331,7 @@ void TestReceiveLoop::portChoiceDropsOnlyAnUnfinishedFrame()
 
     QCOMPARE(tool.main.UploadData, upload);
     QCOMPARE(tool.main.DataSaved, qint16(0));
-    QVERIFY(tool.window.boxes.isEmpty());
+    QCOMPARE(tool.window.boxTexts(), offered ? QStringList{kPrevious} : QStringList{});
 }
 
 void TestReceiveLoop::statusBoxDropsEveryTypedCharacter()
@@ -324,6 +342,101 @@ void TestReceiveLoop::statusBoxDropsEveryTypedCharacter()
         tool.main.UploadTextBox_KeyPress(code);
         QCOMPARE(code, qint16(0));
     }
+}
+
+void TestReceiveLoop::newerUploadTakesAnUnsavedOnesPlaceOnlyAsked_data()
+{
+    QTest::addColumn<bool>("firstSaved");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<QList<Answer>>("answers");
+    // The file dialog's answers to the saves that the Yeses start.
+    QTest::addColumn<QStringList>("saves");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<QByteArray>("savedFirst");
+
+    const QString cancel = FakeFileDialog::kCancel;
+    const QList<Answer> no{Answer::No};
+    QTest::newRow("no") << false << kTable << no << QStringList{} << 1 << QByteArray();
+    QTest::newRow("yes, cancel, yes")
+        << false << kTable << QList<Answer>{Answer::Yes, Answer::Yes}
+        << QStringList{cancel, QStringLiteral("first.xls")} << 2 << QByteArray("abc\r\n");
+    QTest::newRow("an empty upload")
+        << false << frame({}, "00002") << no << QStringList{} << 1 << QByteArray();
+    QTest::newRow("the same upload again")
+        << false << kAbc << QList<Answer>{} << QStringList{} << 0 << QByteArray();
+    QTest::newRow("the first saved")
+        << true << kTable << QList<Answer>{} << QStringList{} << 0 << QByteArray();
+}
+
+void TestReceiveLoop::newerUploadTakesAnUnsavedOnesPlaceOnlyAsked()
+{
+    QFETCH(bool, firstSaved);
+    QFETCH(QByteArray, second);
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, saves);
+    QFETCH(int, asked);
+    QFETCH(QByteArray, savedFirst);
+
+    FakeTool tool;
+    tool.receive({kAbc});
+    if (firstSaved)
+        tool.saveAs({tool.folder.filePath(QStringLiteral("earlier.xls"))});
+    tool.window.answers = answers;
+    tool.dialog.choices.clear();
+    for (const QString &name : saves)
+        tool.dialog.choices << (name == FakeFileDialog::kCancel ? name
+                                                                : tool.folder.filePath(name));
+    // While the question is open, both uploads are safe on disk.
+    QList<QByteArrayList> keptWhileAsked;
+    tool.window.onBox = [&] { keptWhileAsked << tool.keptUploads(); };
+    tool.receive({second});
+
+    const QStringList questions(asked, kPrevious);
+    QCOMPARE(tool.window.boxTexts(), questions);
+    for (const QByteArrayList &kept : keptWhileAsked)
+        QCOMPARE(kept.size(), 2);
+    QCOMPARE(readFile(tool.folder.filePath(QStringLiteral("first.xls"))),
+             savedFirst.isEmpty() ? QByteArray("(missing)") : savedFirst);
+    const QByteArray text = DecodeUploadFrame(second, "\x02", "\x04").text;
+    QCOMPARE(tool.main.UploadData, text);
+    QCOMPARE(tool.window.text, kComplete);
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+    QCOMPARE(tool.keptUploads(), QByteArrayList{text + "\r\n"});
+}
+
+void TestReceiveLoop::burstOfDamagedFramesShowsOneMessage()
+{
+    FakeTool tool;
+    const QByteArray damaged("\x02\x04");
+    // More of them arrive while the message is open, a good upload among them.
+    tool.window.onBox = [&] {
+        if (tool.window.boxes.size() == 1)
+            tool.port.reads << damaged.repeated(20) + kAbc + damaged.repeated(20);
+    };
+    tool.receive({damaged.repeated(50)});
+    QCOMPARE(tool.window.boxTexts(), QStringList{kChecksumError});
+    QCOMPARE(tool.main.UploadData, QByteArray("abc"));
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+
+    // One that arrives after the message was dismissed has one of its own.
+    tool.receive({damaged});
+    QCOMPARE(tool.window.boxTexts(), QStringList(2, kChecksumError));
+}
+
+void TestReceiveLoop::uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce()
+{
+    FakeTool tool;
+    // A regular file where the folder would be: not even root can make it.
+    QVERIFY(writeFile(tool.unsavedFolder(), "x"));
+    tool.receive({kAbc});
+    tool.saveAs({tool.folder.filePath(QStringLiteral("abc.xls"))});
+    tool.receive({kTable});
+
+    QCOMPARE(tool.window.boxes.size(), 1);
+    QVERIFY2(tool.window.boxes[0].text.contains(QDir::toNativeSeparators(tool.unsavedFolder())),
+             qPrintable(tool.window.boxes[0].text));
+    QCOMPARE(tool.main.UploadData, kTableText);
+    QCOMPARE(tool.window.text, kComplete);
 }
 
 QTEST_APPLESS_MAIN(TestReceiveLoop)

@@ -467,9 +467,9 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
 #ifdef Q_OS_UNIX
     QTest::newRow("no room") << QStringLiteral("run1.xls") << kTableText << earlier
                              << Obstacle::NoRoom << QStringLiteral("File too large");
-    QTest::newRow("room for a few bytes") << QStringLiteral("run1.xls") << kTableText << earlier
-                                          << Obstacle::RoomForAFewBytes
-                                          << QStringLiteral("File too large");
+    QTest::newRow("room for a few bytes")
+        << QStringLiteral("run1.xls") << kTableText << earlier << Obstacle::RoomForAFewBytes
+        << QStringLiteral("File too large");
     QTest::newRow("CSV, room for a few bytes")
         << QStringLiteral("run1.csv") << kTableText << earlier << Obstacle::RoomForAFewBytes
         << QStringLiteral("File too large");

@@ -61,6 +61,8 @@ void TestShutdown::asksOnlyWhileAnUploadIsUnsaved()
     QCOMPARE(tool.config(), settingsFile(3, tool.folder.path()));
     QVERIFY(!tool.port.PortOpen());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
+    // Given up by No, or cleared: no copy of it stays.
+    QVERIFY(tool.keptUploads().isEmpty());
 }
 
 void TestShutdown::yesSavesAndTheSavedFolderIsRemembered()
@@ -75,6 +77,7 @@ void TestShutdown::yesSavesAndTheSavedFolderIsRemembered()
     QCOMPARE(readFile(runs.filePath(QStringLiteral("run1.xls"))), QByteArray("abc\r\n"));
     QCOMPARE(tool.config(), settingsFile(3, runs.path()));
     QCOMPARE(tool.window.endedWith, QList<int>{0});
+    QVERIFY(tool.keptUploads().isEmpty());
 }
 
 void TestShutdown::unsavedUploadIsGivenUpOnlyByNo_data()

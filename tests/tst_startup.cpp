@@ -1,5 +1,7 @@
 #include "support/FakeTool.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 namespace {
@@ -20,6 +22,7 @@ private slots:
     void noPortAtAllAsksForTheCable();
     void placesTheWindowAThirdDownAndCentred_data();
     void placesTheWindowAThirdDownAndCentred();
+    void uploadsLeftUnsavedAreOfferedBeforeTheCablePrompt();
 };
 
 void TestStartup::firstStartCreatesTheSettingsWithTheLowestPort()
@@ -147,6 +150,43 @@ void TestStartup::placesTheWindowAThirdDownAndCentred()
     tool.main.Form_Load();
     QCOMPARE(tool.window.left, left);
     QCOMPARE(tool.window.top, top);
+}
+
+void TestStartup::uploadsLeftUnsavedAreOfferedBeforeTheCablePrompt()
+{
+    FakeTool tool(FakeTool::Unstarted, {});
+    QTemporaryDir runs;
+    QVERIFY(writeFile(tool.configPath(), settingsFile(3, runs.path())));
+    // Two that ended programs left, and one that a program still running holds.
+    const UnsavedUploads unsaved(tool.unsavedFolder());
+    unsaved.keep("1\t2\r\n3\t4\r\n");
+    unsaved.keep("abc");
+    const KeptUpload held = unsaved.keep("held");
+    const QString time =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd' at 'HH:mm"));
+    // The first: Yes, a cancelled dialog, then No. The second: Yes and a save. Then the prompt.
+    tool.window.answers = {Answer::Yes, Answer::No, Answer::Yes};
+    tool.dialog.choices = {FakeFileDialog::kCancel, runs.filePath(QStringLiteral("abc.xls"))};
+    tool.main.Form_Load();
+
+    const QString offer = QStringLiteral("An upload received on %1 (%2) was never saved. Do you "
+                                         "want to save it now?");
+    const QString first = offer.arg(time, QStringLiteral("2 lines"));
+    const QString second = offer.arg(time, QStringLiteral("1 line"));
+    QCOMPARE(
+        tool.window.boxTexts(),
+        (QStringList{first, first, second, kCable + QStringLiteral("\nCOM 3: no such device")}));
+    QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::YesNo);
+    QCOMPARE(tool.dialog.shownIn, (QStringList{runs.path(), runs.path()}));
+    QCOMPARE(readFile(runs.filePath(QStringLiteral("abc.xls"))), QByteArray("abc\r\n"));
+    QCOMPARE(QDir(tool.unsavedFolder()).entryList({QStringLiteral("*.xls")}).size(), 1);
+    // The folder and what it holds are the user's alone.
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFileInfo(tool.unsavedFolder()).permissions() & others, QFile::Permissions());
+    const QString left =
+        QDir(tool.unsavedFolder()).entryInfoList({QStringLiteral("*.xls")}).value(0).filePath();
+    QCOMPARE(QFileInfo(left).permissions() & others, QFile::Permissions());
 }
 
 QTEST_APPLESS_MAIN(TestStartup)

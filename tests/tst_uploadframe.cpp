@@ -70,6 +70,7 @@ private slots:
     void scannerKeepsWhatFollowsTheEndMark();
     void agreesWithThePlainReading_data();
     void agreesWithThePlainReading();
+    void lineNoiseTakesNoMemory();
     void checksumsOfTheInstrument_data();
     void checksumsOfTheInstrument();
     void lenientNumber_data();
@@ -246,6 +247,21 @@ void TestUploadFrame::agreesWithThePlainReading()
                      qPrintable(which));
         }
     }
+}
+
+void TestUploadFrame::lineNoiseTakesNoMemory()
+{
+    // 64 MiB of noise, a read at a time, with end marks and CRs, but no start mark.
+    const QByteArray read = QByteArray("\x04\r\nnoise ").repeated(64 * 1024 / 8);
+    FrameScanner scanner;
+    for (int i = 0; i < 1024; ++i) {
+        scanner.append(read);
+        QCOMPARE(scanner.takeFrame(kStart, kEnd).outcome, FrameOutcome::Incomplete);
+    }
+    QVERIFY(scanner.characters().isEmpty());
+    QCOMPARE_LE(scanner.characters().capacity(), 2 * read.size());
+    scanner.append("noise" + kAbc);
+    QCOMPARE(scanner.takeFrame(kStart, kEnd).text, QByteArray("abc"));
 }
 
 void TestUploadFrame::checksumsOfTheInstrument_data()

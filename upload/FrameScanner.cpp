@@ -13,6 +13,7 @@ void FrameScanner::clear()
     m_buffer.clear();
     m_payload.clear();
     searchAfresh();
+    m_decodedAway = 0;
 }
 
 void FrameScanner::searchAfresh()
@@ -20,21 +21,23 @@ void FrameScanner::searchAfresh()
     m_inFrame = false;
     m_payloadAt = 0;
     m_searched = 0;
-    m_decodedAway = 0;
 }
 
 DecodedFrame FrameScanner::takeFrame(QByteArrayView frameStart, QByteArrayView frameEnd)
 {
     if (!m_inFrame) {
-        const qsizetype start = findMark(m_buffer, frameStart, m_searched);
-        if (start < 0) {
-            m_searched = m_buffer.size();
+        // What stands before a start mark is never part of a frame: line noise goes as it arrives,
+        // however much of it comes.
+        const qsizetype start = findMark(m_buffer, frameStart, 0);
+        const qsizetype noise = start < 0 ? m_buffer.size() : start;
+        m_buffer.remove(0, noise);
+        m_decodedAway += noise;
+        if (start < 0)
             return {};
-        }
         m_inFrame = true;
-        m_payloadAt = start + 1;
+        m_payloadAt = 1;
         // The end mark may stand at the start mark's own place only if the two marks are equal.
-        m_searched = start;
+        m_searched = 0;
     }
     const qsizetype end = findMark(m_buffer, frameEnd, m_searched);
     if (end < 0) {
@@ -48,6 +51,7 @@ DecodedFrame FrameScanner::takeFrame(QByteArrayView frameStart, QByteArrayView f
     frame.frameEnd += m_decodedAway;
     m_buffer.remove(0, end + 1);
     searchAfresh();
+    m_decodedAway = 0;
     return frame;
 }
 

@@ -1,4 +1,7 @@
 #include "app/Main.h"
+#include "common/PlatformError.h"
+
+#include <QDir>
 
 namespace {
 
@@ -7,6 +10,11 @@ const QString kUploadComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
 const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
 const QString kUploadCutOff =
     QStringLiteral("The upload in progress was cut off; start it again on the instrument.");
+const QString kPreviousUnsaved =
+    QStringLiteral("The previous upload has not been saved. Do you want to save it now?");
+const QString kNotKeptSafe = QStringLiteral(
+    "Uploads cannot be kept safe on this computer until you save them: %1 cannot be written "
+    "(%2). A crash or a power cut before Save would lose them.");
 
 // Characters that trickle in, as at the instrument's line rate of about 1,920 a second, are left
 // to gather for a moment before the next poll, which then takes a batch rather than one or two:
@@ -67,12 +75,70 @@ qsizetype Main::receiveWaiting()
 
     const QByteArray characters = MSComm1.Input();
     m_received.append(characters);
-    for (;;) {
-        const DecodedFrame frame = m_received.takeFrame(FrameStart, FrameEnd);
-        if (frame.outcome == FrameOutcome::Incomplete)
-            return characters.size();
-        actOnFrame(frame);
+    actOnFrames();
+    return characters.size();
+}
+
+void Main::actOnFrames()
+{
+    bool reported = false;
+    for (DecodedFrame frame = m_received.takeFrame(FrameStart, FrameEnd);
+         frame.outcome != FrameOutcome::Incomplete;
+         frame = m_received.takeFrame(FrameStart, FrameEnd)) {
+        if (frame.outcome == FrameOutcome::Decoded) {
+            takeDecodedUpload(frame.text);
+            continue;
+        }
+        // A damaged frame costs only its own characters: the last decoded upload, saved or not,
+        // stays what a save writes.
+        m_window.setUploadText(QString());
+        if (reported)
+            continue;
+        reported = true;
+        m_window.messageBox(kChecksumError, WindowOperations::Buttons::Ok,
+                            WindowOperations::Icon::Critical);
+        // A burst of damaged frames needs one message, not one for each.
+        if (MSComm1.InBufferCount() > 0)
+            m_received.append(MSComm1.Input());
     }
+}
+
+void Main::takeDecodedUpload(const QByteArray &upload)
+{
+    // On disk before anything is asked: whatever happens next, it is not lost.
+    std::optional<KeptUpload> kept = keepUntilSaved(upload);
+    // An upload that differs from the unsaved one does not take its place unasked; the same one
+    // sent again, as instruments are often asked to, asks nothing.
+    if (DataSaved == 0 && upload != UploadData)
+        askToSave(kPreviousUnsaved, [this] { return saveThroughDialog(UploadData); });
+    forgetKeptUpload();
+    m_keptUpload = std::move(kept);
+    UploadData = upload;
+    m_window.setUploadText(kUploadComplete);
+    m_window.setSaveEnabled(true);
+    DataSaved = 0;
+}
+
+std::optional<KeptUpload> Main::keepUntilSaved(const QByteArray &upload)
+{
+    try {
+        return m_unsaved.keep(upload);
+    } catch (const PlatformError &error) {
+        if (!m_toldUploadsAreNotKept) {
+            m_toldUploadsAreNotKept = true;
+            m_window.messageBox(
+                kNotKeptSafe.arg(QDir::toNativeSeparators(m_unsaved.folder()), error.message()),
+                WindowOperations::Buttons::Ok, WindowOperations::Icon::None);
+        }
+        return std::nullopt;
+    }
+}
+
+void Main::forgetKeptUpload()
+{
+    if (m_keptUpload)
+        m_keptUpload->forget();
+    m_keptUpload.reset();
 }
 
 void Main::reportDeviceLoss()
@@ -95,26 +161,11 @@ bool Main::dropUnfinishedFrame()
     return true;
 }
 
-void Main::actOnFrame(const DecodedFrame &frame)
-{
-    if (frame.outcome == FrameOutcome::Decoded) {
-        UploadData = frame.text;
-        m_window.setUploadText(kUploadComplete);
-        m_window.setSaveEnabled(true);
-        DataSaved = 0;
-        return;
-    }
-    // A damaged frame costs only its own characters: the last decoded upload, saved or not,
-    // stays what a save writes.
-    m_window.setUploadText(QString());
-    m_window.messageBox(kChecksumError, WindowOperations::Buttons::Ok,
-                        WindowOperations::Icon::Critical);
-}
-
 void Main::ClearButton_Click()
 {
     DataSaved = 1;
     UploadData.clear();
+    forgetKeptUpload();
     m_received.clear();
     m_window.setUploadText(QString());
     m_window.setSaveEnabled(false);

@@ -7,6 +7,7 @@
 #include "support/Files.h"
 #include "support/Uploads.h"
 
+#include <QDir>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -31,7 +32,7 @@ struct FakeTool
     FakeWindow window;
     FakeSerialPort port;
     FakeFileDialog dialog;
-    Main main{window, port, dialog};
+    Main main{window, port, dialog, unsavedFolder()};
 
     explicit FakeTool(State state = Running, const QSet<qint16> &ports = {3})
     {
@@ -54,6 +55,16 @@ struct FakeTool
     }
 
     QString configPath() const { return folder.filePath(QStringLiteral("uploader.cfg")); }
+    QString unsavedFolder() const { return folder.filePath(QStringLiteral("unsaved")); }
+    // The uploads kept on disk until saved, each as what a save of it as .xls holds.
+    QByteArrayList keptUploads() const
+    {
+        QByteArrayList kept;
+        const QDir unsaved(unsavedFolder());
+        for (const QString &name : unsaved.entryList({QStringLiteral("*.xls")}, QDir::Files))
+            kept << readFile(unsaved.filePath(name));
+        return kept;
+    }
     QByteArray config() const { return readFile(configPath()); }
 
     // Each read is found by one poll of the receive loop.

@@ -41,6 +41,7 @@ public:
     QList<std::function<void()>> actions;
     QList<bool> waits; // the mayWait of every dispatch
     QList<int> pauses;
+    QList<bool> busyShown; // every change of the busy cursor
     std::function<void()> onComboClick;
 
     void processEvents(bool mayWait) override
@@ -62,6 +63,7 @@ public:
     }
     void appendUploadText(const QString &more) override { setUploadText(text + more); }
     void setSaveEnabled(bool enabled) override { save = enabled; }
+    void showBusy(bool busy) override { busyShown << busy; }
     Answer messageBox(const QString &boxText, Buttons buttons, Icon icon) override
     {
         boxes << Box{boxText, buttons, icon};

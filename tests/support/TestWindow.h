@@ -9,17 +9,35 @@
 #include <chrono>
 #include <functional>
 
+// The folders of a test window: its program folder, the test's choice or else a temporary one of
+// its own, and a temporary one for the uploads not saved yet. A base of the window, so that they
+// are there before the window is made.
+class TestFolders
+{
+protected:
+    explicit TestFolders(const QString &chosen)
+        : m_folder(chosen.isEmpty() ? m_ownFolder.path() : chosen)
+    {}
+
+    QTemporaryDir m_ownFolder;
+    QString m_folder;
+    QTemporaryDir m_unsaved;
+};
+
 // The real window with its settings in a program folder of the test's choosing, or else a
-// temporary one of its own, so that no two tests share one "uploader.cfg". Its waits are short,
-// and its process end is only recorded.
-class TestWindow : public MainWindow
+// temporary one of its own, so that no two tests share one "uploader.cfg", and its uploads not
+// saved yet in a folder of its own. Its waits are short, and its process end is only recorded.
+class TestWindow : private TestFolders, public MainWindow
 {
 public:
     explicit TestWindow(const QString &programFolder = {})
-        : MainWindow([this](int status) { endedWith << status; },
-                     Pauses{std::chrono::milliseconds(0), std::chrono::milliseconds(10)}),
-          m_folder(programFolder.isEmpty() ? m_ownFolder.path() : programFolder)
+        : TestFolders(programFolder),
+          MainWindow([this](int status) { endedWith << status; },
+                     Pauses{std::chrono::milliseconds(0), std::chrono::milliseconds(10)},
+                     m_unsaved.path())
     {}
+
+    QString unsavedFolder() const { return m_unsaved.path(); }
 
     QString configPath() const { return QDir(m_folder).filePath(QStringLiteral("uploader.cfg")); }
 
@@ -43,8 +61,4 @@ public:
             beforeBox();
         return MainWindow::messageBox(text, buttons, icon);
     }
-
-private:
-    QTemporaryDir m_ownFolder;
-    QString m_folder;
 };

@@ -12,6 +12,8 @@ inline const QString kUploading = QStringLiteral("UPLOADING");
 inline const QString kComplete = QStringLiteral("*** UPLOAD COMPLETE ***");
 inline const QString kChecksumError = QStringLiteral("Checksum error in uploaded data");
 inline const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
+inline const QString kPrevious =
+    QStringLiteral("The previous upload has not been saved. Do you want to save it now?");
 
 // A frame whose checksum field is given as it stands, right or wrong.
 inline QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)

@@ -1,0 +1,113 @@
+#include "storage/UnsavedUploads.h"
+
+#include "common/PlatformError.h"
+#include "storage/UploadFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTimeZone>
+
+#include <utility>
+
+namespace {
+
+// "20261207-140322-123-1": the moment of arrival in UTC, to the millisecond, and a number that
+// keeps two names of the same moment apart. Names sort as the uploads arrived.
+const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
+const QString kSuffix = QStringLiteral(".xls");
+const QString kLockSuffix = QStringLiteral(".lock");
+
+constexpr QFileDevice::Permissions kUserOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+std::unique_ptr<QLockFile> lockOf(const QString &path)
+{
+    auto lock = std::make_unique<QLockFile>(path + kLockSuffix);
+    // Only a program that has ended gives up its lock, however long it has run.
+    lock->setStaleLockTime(0);
+    return lock->tryLock(0) ? std::move(lock) : nullptr;
+}
+
+} // namespace
+
+KeptUpload::KeptUpload(QString path, std::unique_ptr<QLockFile> lock)
+    : m_path(std::move(path)), m_lock(std::move(lock))
+{}
+
+KeptUpload::KeptUpload(KeptUpload &&) noexcept = default;
+KeptUpload &KeptUpload::operator=(KeptUpload &&) noexcept = default;
+KeptUpload::~KeptUpload() = default;
+
+QDateTime KeptUpload::received() const
+{
+    const QString stamp = QFileInfo(m_path).fileName().left(kStampFormat.size());
+    const QDateTime named = QDateTime::fromString(stamp, kStampFormat);
+    return QDateTime(named.date(), named.time(), QTimeZone::utc()).toLocalTime();
+}
+
+QByteArray KeptUpload::upload() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PlatformError(file.errorString());
+    QByteArray saved = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw PlatformError(file.errorString());
+    // A save as .xls ends the upload with one more line end.
+    if (saved.endsWith("\r\n"))
+        saved.chop(2);
+    return saved;
+}
+
+void KeptUpload::forget()
+{
+    QFile::remove(m_path);
+    m_lock.reset();
+}
+
+QString UnsavedUploads::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+           QStringLiteral("/unsaved");
+}
+
+KeptUpload UnsavedUploads::keep(const QByteArray &upload) const
+{
+    if (!QDir().mkpath(m_folder))
+        throw PlatformError(QStringLiteral("The folder cannot be made."));
+    // The readings are the user's own, whatever the umask says.
+    QFile::setPermissions(m_folder, kUserOnly | QFileDevice::ExeOwner);
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(kStampFormat);
+    for (int number = 1;; ++number) {
+        const QString path =
+            QDir(m_folder).filePath(QStringLiteral("%1-%2%3").arg(stamp).arg(number).arg(kSuffix));
+        if (QFileInfo::exists(path))
+            continue;
+        // Held before it is written, so that no other program ever offers it.
+        std::unique_ptr<QLockFile> lock = lockOf(path);
+        if (!lock)
+            continue;
+        writeUploadFile(path, upload);
+        QFile::setPermissions(path, kUserOnly);
+        return KeptUpload(path, std::move(lock));
+    }
+}
+
+std::vector<KeptUpload> UnsavedUploads::leftBehind() const
+{
+    std::vector<KeptUpload> left;
+    const QStringList names =
+        QDir(m_folder).entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        const QString path = QDir(m_folder).filePath(name);
+        if (std::unique_ptr<QLockFile> lock = lockOf(path))
+            left.emplace_back(path, std::move(lock));
+    }
+    return left;
+}
+
+qsizetype lineCountOf(QByteArrayView upload)
+{
+    const qsizetype ended = upload.count("\r\n");
+    return ended + (upload.isEmpty() || upload.endsWith("\r\n") ? 0 : 1);
+}

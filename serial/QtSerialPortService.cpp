@@ -3,6 +3,7 @@
 #include "common/PlatformError.h"
 #include "serial/HangUpWatch.h"
 #include "serial/LineSettings.h"
+#include "serial/PortLock.h"
 #include "serial/PortTable.h"
 
 #include <QFileInfo>
@@ -30,7 +31,8 @@ const QString kPermissionAdvice;
 
 // Why a device that is there did not open, in words the user can act on. QSerialPort reports a
 // port that another program holds (its lock file, or the device's exclusive mode) as a permission
-// error too, so the device's own permissions tell the two apart.
+// error too, so the device's own permissions tell the two apart, and a lock file whose program has
+// ended is named, since only its removal frees the port.
 QString openFailureReason(const QSerialPort &port, const QString &path)
 {
     if (port.error() == QSerialPort::DeviceNotFoundError)
@@ -39,6 +41,10 @@ QString openFailureReason(const QSerialPort &port, const QString &path)
         return QStringLiteral(": ") + port.errorString();
     if (!QFileInfo(path).isReadable())
         return QStringLiteral(": permission denied.") + kPermissionAdvice;
+    if (const QString lock = abandonedLockFile(path); !lock.isEmpty())
+        return QStringLiteral(" is locked by %1, which a program that has ended left behind; "
+                              "remove it: sudo rm %1")
+            .arg(lock);
     return QStringLiteral(" is held by another program; close that program.");
 }
 

@@ -33,6 +33,12 @@ QByteArray byteRange(int first, int last)
     return bytes;
 }
 
+bool writeLockFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 // What an open that should fail said, or a null string if it opened.
 QString openFailure(QtSerialPortService &port)
 {
@@ -289,19 +295,25 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed_data()
     QTest::addColumn<QString>("present");
     QTest::addColumn<QString>("dangling");
     QTest::addColumn<bool>("lockedOut");
+    // A lock file that a program which has ended left, where the user may not remove it.
+    QTest::addColumn<bool>("lockFileLeft");
     // What the message says after "COM n (device)": the words the cable prompt shows.
     QTest::addColumn<QString>("why");
 
     const QString noPort = QStringLiteral(" is not a port: the ports are COM 1 to COM 16.");
     const QString absent = QStringLiteral(" is not present.");
-    QTest::newRow("COM 0") << qint16(0) << kDevice << QString() << false << noPort;
-    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString() << false << noPort;
-    QTest::newRow("COM 17") << qint16(17) << kDevice << QString() << false << noPort;
-    QTest::newRow("no device for COM 4") << qint16(4) << kDevice << QString() << false << absent;
-    QTest::newRow("no devices at all") << kPort << QString() << QString() << false << absent;
-    QTest::newRow("link to nothing") << kPort << QString() << kDevice << false << absent;
+    QTest::newRow("COM 0") << qint16(0) << kDevice << QString() << false << false << noPort;
+    QTest::newRow("COM -1") << qint16(-1) << kDevice << QString() << false << false << noPort;
+    QTest::newRow("COM 17") << qint16(17) << kDevice << QString() << false << false << noPort;
+    QTest::newRow("no device for COM 4")
+        << qint16(4) << kDevice << QString() << false << false << absent;
+    QTest::newRow("no devices at all")
+        << kPort << QString() << QString() << false << false << absent;
+    QTest::newRow("link to nothing") << kPort << QString() << kDevice << false << false << absent;
     QTest::newRow("no permission")
-        << kPort << kDevice << QString() << true << QStringLiteral(": permission denied.");
+        << kPort << kDevice << QString() << true << false << QStringLiteral(": permission denied.");
+    QTest::newRow("lock file left behind")
+        << kPort << kDevice << QString() << true << true << QStringLiteral(" is locked by ");
 }
 
 void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
@@ -310,6 +322,7 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QFETCH(QString, present);
     QFETCH(QString, dangling);
     QFETCH(bool, lockedOut);
+    QFETCH(bool, lockFileLeft);
     QFETCH(QString, why);
 
     std::unique_ptr<Instrument> pty;
@@ -321,13 +334,26 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QtSerialPortService service;
     service.setCommPort(port);
     QString failure;
+    // Where Qt's serial port keeps it: /var/lock, with the device's path for its name.
+    const QString lockFile =
+        QStringLiteral("/var/lock/LCK..") + devicePath(kDevice).replace(u'/', u'_');
+    const auto removeLockFile = qScopeGuard([&] { QFile::remove(lockFile); });
+    if (lockFileLeft) {
+        if (::geteuid() != 0)
+            QSKIP("only root can leave a lock file that the user may not remove");
+        // Its process has ended: no process has that number.
+        QVERIFY(writeLockFile(lockFile, "2147483646\nbrackenfeld\n\n"));
+    }
     if (lockedOut) {
-        // As a user outside the device's group: root, whom no file mode stops, becomes nobody
-        // for the open and keeps the way back.
+        // As another user: root, whom no file mode stops, becomes nobody for the open and keeps
+        // the way back. Outside the device's group, unless the lock file is what stops it.
         QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
                                                          QFile::ExeOwner | QFile::ReadOther |
                                                          QFile::ExeOther));
-        QVERIFY(QFile::setPermissions(pty->devicePath(), {}));
+        const QFile::Permissions everyone =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
+        QVERIFY(QFile::setPermissions(pty->devicePath(),
+                                      lockFileLeft ? everyone : QFile::Permissions()));
         const bool root = ::geteuid() == 0;
         QVERIFY(!root || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0));
         failure = openFailure(service);
@@ -340,8 +366,10 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     const QString named = device.isEmpty() ? QStringLiteral("COM %1").arg(port)
                                            : QStringLiteral("COM %1 (%2)").arg(port).arg(device);
     QVERIFY2(failure.startsWith(named + why), qPrintable(failure));
+    QCOMPARE(failure.contains(QStringLiteral("sudo rm ") + lockFile), lockFileLeft);
 #ifdef Q_OS_LINUX
-    QCOMPARE(failure.contains(QStringLiteral("sudo usermod -aG dialout $USER")), lockedOut);
+    QCOMPARE(failure.contains(QStringLiteral("sudo usermod -aG dialout $USER")),
+             lockedOut && !lockFileLeft);
 #endif
     QVERIFY(!service.PortOpen());
     QCOMPARE(service.InBufferCount(), qint16(0));

@@ -1,0 +1,41 @@
+#include "serial/PortLock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+#include <cerrno>
+#include <csignal>
+
+namespace {
+
+// Where serial ports' lock files are kept, in the order Qt's serial port looks.
+constexpr const char *kLockFolders[] = {"/var/lock",         "/etc/locks", "/var/spool/locks",
+                                        "/var/spool/uucp",   "/tmp",       "/var/tmp",
+                                        "/var/lock/lockdev", "/run/lock"};
+
+bool isRunning(qint64 pid)
+{
+    // EPERM: it runs, as another user.
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+QString abandonedLockFile(const QString &devicePath)
+{
+    // /dev/ttyUSB0 => LCK..ttyUSB0; a device elsewhere keeps its whole path, / as _.
+    QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
+    name = QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *folder : kLockFolders) {
+        const QString path = QDir(QLatin1String(folder)).filePath(name);
+        if (!QFileInfo::exists(path))
+            continue;
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        const bool read = QLockFile(path).getLockInfo(&pid, &host, &application);
+        return read && isRunning(pid) ? QString() : path;
+    }
+    return {};
+}

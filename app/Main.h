@@ -58,6 +58,8 @@ public:
     bool mayWaitForEvents();
     // Runs about once a second while a lost or refused port is waited for.
     void retryPort();
+    // Runs whenever ports may have come or gone: the list follows them.
+    void updateComPortList();
 
     // Characters received since the last decoded upload, not yet a whole frame.
     const QByteArray &receivedCharacters() const { return m_received.characters(); }
@@ -91,6 +93,8 @@ private:
     // Forgets a frame whose start has come but whose end will not; true if there was one.
     bool dropUnfinishedFrame();
     void gatherIfTrickling(qsizetype received);
+    // Adds the port's entry to the list, in order.
+    void listComPort(qint16 port);
     void openChosenPort();
     void waitForPort(const QString &reason);
     // The guarded open of start-up: true once open, or once the user gave up and the process ended.
@@ -105,6 +109,9 @@ private:
     UnsavedUploads m_unsaved;
     std::optional<KeptUpload> m_keptUpload; // UploadData's copy on disk while it is not saved
     bool m_toldUploadsAreNotKept = false;
+    QList<qint16> m_listedPorts;  // the ports of the list's entries, in order
+    QList<qint16> m_probedPorts;  // the ports present at the last look, each probed once
+    QString m_firstRefusal;       // why discovery's first device there did not open
     bool m_tricklePolled = false; // the last poll that found characters found only a few
     bool m_loopRunning = false;
     bool m_processEnded = false;

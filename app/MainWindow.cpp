@@ -127,6 +127,8 @@ void MainWindow::connectEvents()
 void MainWindow::load()
 {
     m_main.runProcedure([this] { m_main.Form_Load(); });
+    // From here on the list follows the ports that come and go.
+    m_comm.watchPorts([this] { m_main.runProcedure([this] { m_main.updateComPortList(); }); });
 }
 
 void MainWindow::runActivated()
@@ -217,7 +219,8 @@ void MainWindow::showBusy(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons buttons, Icon icon)
+WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons buttons, Icon icon,
+                                                const QString &otherButton)
 {
     QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     Main::kApplicationTitle, text, QMessageBox::NoButton, this);
@@ -232,7 +235,12 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
     }
-    switch (box.exec()) {
+    const QAbstractButton *other =
+        otherButton.isEmpty() ? nullptr : box.addButton(otherButton, QMessageBox::AcceptRole);
+    const int answer = box.exec();
+    if (other && box.clickedButton() == other)
+        return Answer::Other;
+    switch (answer) {
     case QMessageBox::Retry:
         return Answer::Retry;
     case QMessageBox::Yes:
@@ -249,10 +257,21 @@ void MainWindow::clearComPorts()
     m_portDescriptions.clear();
 }
 
-void MainWindow::addComPort(const QString &entry, std::function<QString()> describe)
+void MainWindow::insertComPort(int index, const QString &entry, std::function<QString()> describe)
 {
-    m_comboBox->addItem(entry);
-    m_portDescriptions.push_back(std::move(describe));
+    // Qt would otherwise show an entry as the text of a list that was empty.
+    const QString shown = m_comboBox->currentText();
+    m_comboBox->insertItem(index, entry);
+    m_portDescriptions.insert(m_portDescriptions.begin() + index, std::move(describe));
+    m_comboBox->setEditText(shown);
+}
+
+void MainWindow::removeComPort(int index)
+{
+    const QString shown = m_comboBox->currentText();
+    m_comboBox->removeItem(index);
+    m_portDescriptions.erase(m_portDescriptions.begin() + index);
+    m_comboBox->setEditText(shown);
 }
 
 void MainWindow::describePortAt(const QPoint &position)

@@ -63,9 +63,11 @@ public:
     void appendUploadText(const QString &text) override;
     void setSaveEnabled(bool enabled) override;
     void showBusy(bool busy) override;
-    Answer messageBox(const QString &text, Buttons buttons, Icon icon) override;
+    Answer messageBox(const QString &text, Buttons buttons, Icon icon,
+                      const QString &otherButton = {}) override;
     void clearComPorts() override;
-    void addComPort(const QString &entry, std::function<QString()> describe) override;
+    void insertComPort(int index, const QString &entry, std::function<QString()> describe) override;
+    void removeComPort(int index) override;
     int comPortCount() const override;
     void selectComPort(int index) override;
     QString comPortText() const override;

@@ -2,6 +2,7 @@
 #include "common/PlatformError.h"
 #include "storage/ConfigLocation.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -82,13 +83,29 @@ bool Main::openStartupPort()
         MSComm1.setPortOpen(true);
         return true;
     } catch (const PlatformError &error) {
-        // Port 0 is what discovery leaves when it found none.
-        reason = PortNumber == 0 ? QStringLiteral("No serial port was found.") : error.message();
+        reason = error.message();
     }
-    if (m_window.messageBox(kCableMessage + QLatin1Char('\n') + reason,
-                            WindowOperations::Buttons::RetryCancel,
-                            WindowOperations::Icon::None) == WindowOperations::Answer::Retry)
+    // Port 0 is what discovery leaves when it opened none: a device there that refused says why.
+    if (PortNumber == 0)
+        reason =
+            m_firstRefusal.isEmpty() ? QStringLiteral("No serial port was found.") : m_firstRefusal;
+    // A port that discovery opened is a way on: the instrument may now be on another one.
+    const auto other = std::find_if(m_listedPorts.cbegin(), m_listedPorts.cend(),
+                                    [this](qint16 port) { return port != PortNumber; });
+    const int otherEntry = int(other - m_listedPorts.cbegin());
+    const QString use =
+        other == m_listedPorts.cend() ? QString() : QStringLiteral("&Use COM %1").arg(*other);
+    switch (m_window.messageBox(kCableMessage + QLatin1Char('\n') + reason,
+                                WindowOperations::Buttons::RetryCancel,
+                                WindowOperations::Icon::None, use)) {
+    case WindowOperations::Answer::Retry:
         return false;
-    endProcess(0);
-    return true;
+    case WindowOperations::Answer::Other:
+        // As though the user had picked it in the list.
+        m_window.selectComPort(otherEntry);
+        return true;
+    default:
+        endProcess(0);
+        return true;
+    }
 }

@@ -27,7 +27,9 @@ public:
         Retry,
         Cancel,
         Yes,
-        No
+        No,
+        // The box's own further button.
+        Other
     };
 
     virtual ~WindowOperations() = default;
@@ -46,8 +48,10 @@ public:
     // The busy cursor, while a save that may take seconds runs.
     virtual void showBusy(bool busy) = 0;
 
-    // A modal box titled with the application title.
-    virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon) = 0;
+    // A modal box titled with the application title. otherButton, when given, labels one more
+    // button beside the set's, "&" before its key ("&Use COM 5").
+    virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon,
+                              const QString &otherButton = {}) = 0;
     // What a box answers when it is closed with Esc or its close box: OK, Cancel or No.
     static Answer closedAnswer(Buttons buttons)
     {
@@ -64,8 +68,11 @@ public:
 
     virtual void clearComPorts() = 0;
     // The entry's tool tip is asked of describe only when it is about to show: describing the
-    // ports scans the system's devices, which start-up need not wait for.
-    virtual void addComPort(const QString &entry, std::function<QString()> describe) = 0;
+    // ports scans the system's devices, which start-up need not wait for. Entries come and go
+    // without changing the text shown.
+    virtual void insertComPort(int index, const QString &entry,
+                               std::function<QString()> describe) = 0;
+    virtual void removeComPort(int index) = 0;
     virtual int comPortCount() const = 0;
     // Selects an entry as a pick from the list would, so the combo box's click procedure runs.
     virtual void selectComPort(int index) = 0;

@@ -3,6 +3,7 @@
 #include "serial/PortProbe.h"
 #include "upload/LenientNumber.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -27,15 +28,45 @@ qint16 portNumberOfEntry(const QString &text)
 void Main::BuildComPortList()
 {
     m_window.clearComPorts();
+    m_listedPorts.clear();
     PortNumber = 0;
     // A device that was just plugged in gets its moment to appear before the probes.
     MSComm1.pauseBeforeProbing();
-    const QList<qint16> found = probePorts(MSComm1);
-    for (const qint16 port : found)
-        m_window.addComPort(kEntryPrefix + QString::number(port),
-                            [this, port] { return MSComm1.describePort(port); });
-    if (!found.isEmpty())
-        PortNumber = found.first();
+    const PortSurvey survey = probePorts(MSComm1);
+    for (const qint16 port : survey.opened)
+        listComPort(port);
+    m_firstRefusal = survey.firstRefusal;
+    m_probedPorts = MSComm1.presentPorts();
+    if (!survey.opened.isEmpty())
+        PortNumber = survey.opened.first();
+}
+
+void Main::listComPort(qint16 port)
+{
+    const auto at = std::lower_bound(m_listedPorts.begin(), m_listedPorts.end(), port);
+    const int index = int(at - m_listedPorts.begin());
+    m_listedPorts.insert(at, port);
+    m_window.insertComPort(index, kEntryPrefix + QString::number(port),
+                           [this, port] { return MSComm1.describePort(port); });
+}
+
+void Main::updateComPortList()
+{
+    const QList<qint16> present = MSComm1.presentPorts();
+    // A port whose device went leaves the list; the one in use stays while it is waited for.
+    for (qsizetype i = m_listedPorts.size() - 1; i >= 0; --i) {
+        if (!present.contains(m_listedPorts[i]) && m_listedPorts[i] != PortNumber) {
+            m_listedPorts.removeAt(i);
+            m_window.removeComPort(int(i));
+        }
+    }
+    // A device that came is tried once, on a handle of its own: the open port is left alone.
+    for (const qint16 port : present) {
+        if (!m_probedPorts.contains(port) && !m_listedPorts.contains(port) &&
+            MSComm1.probePort(port))
+            listComPort(port);
+    }
+    m_probedPorts = present;
 }
 
 void Main::ComComboBox_Click()

@@ -17,9 +17,9 @@ void closeQuietly(SerialPortService &port)
 
 } // namespace
 
-QList<qint16> probePorts(SerialPortService &port)
+PortSurvey probePorts(SerialPortService &port)
 {
-    QList<qint16> found;
+    PortSurvey survey;
     closeQuietly(port);
     for (qint16 number = kFirstPort; number <= kLastPort; ++number) {
         bool opened = true;
@@ -32,13 +32,17 @@ QList<qint16> probePorts(SerialPortService &port)
         // and then closed again; that port is not counted whatever the open does.
         try {
             port.setPortOpen(true);
-        } catch (const PlatformError &) {
+        } catch (const DeviceAbsent &) {
             opened = false;
+        } catch (const PlatformError &error) {
+            opened = false;
+            if (survey.firstRefusal.isEmpty())
+                survey.firstRefusal = error.message();
         }
         if (opened)
-            found << number;
+            survey.opened << number;
         closeQuietly(port);
     }
     closeQuietly(port);
-    return found;
+    return survey;
 }

@@ -4,7 +4,16 @@
 
 #include <QList>
 
-// The ports among COM 1 to COM 16 that open, in ascending order. A port counts only when both
-// choosing it and opening it succeed; any failure while probing it counts as its absence, and
-// the probing goes on. The port is closed before the first probe and after the last.
-QList<qint16> probePorts(SerialPortService &port);
+struct PortSurvey
+{
+    // The ports that opened, in ascending order.
+    QList<qint16> opened;
+    // Why the first port whose device is there did not open ("permission denied"); empty when
+    // every device there opened.
+    QString firstRefusal;
+};
+
+// Probes COM 1 to COM 16. A port counts only when both choosing it and opening it succeed; any
+// failure while probing it counts as its absence, and the probing goes on. The port is closed
+// before the first probe and after the last.
+PortSurvey probePorts(SerialPortService &port);

@@ -4,6 +4,7 @@
 #include "serial/HangUpWatch.h"
 #include "serial/LineSettings.h"
 #include "serial/PortLock.h"
+#include "serial/PortPresence.h"
 #include "serial/PortTable.h"
 
 #include <QFileInfo>
@@ -90,21 +91,24 @@ void QtSerialPortService::open()
 {
     const QString path = devicePathForPort(m_commPort);
     if (path.isEmpty())
-        throw PlatformError(QStringLiteral("COM %1 is not a port: the ports are COM %2 to COM %3.")
-                                .arg(m_commPort)
-                                .arg(kFirstPort)
-                                .arg(kLastPort));
+        throw DeviceAbsent(QStringLiteral("COM %1 is not a port: the ports are COM %2 to COM %3.")
+                               .arg(m_commPort)
+                               .arg(kFirstPort)
+                               .arg(kLastPort));
     // "COM 3 (/dev/ttyUSB2) is not present."
     const QString port = QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path);
-    if (!QFileInfo::exists(path))
-        throw PlatformError(port + QStringLiteral(" is not present."));
+    if (!isPortPresent(m_commPort))
+        throw DeviceAbsent(port + QStringLiteral(" is not present."));
 
     m_port.setPortName(path);
     setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::ReadOnly)) {
-        const QString reason = openFailureReason(m_port, path);
+        const bool absent = m_port.error() == QSerialPort::DeviceNotFoundError;
+        const QString reason = port + openFailureReason(m_port, path);
         m_port.clearError();
-        throw PlatformError(port + reason);
+        if (absent)
+            throw DeviceAbsent(reason);
+        throw PlatformError(reason);
     }
     // A serial adapter keeps nothing that arrived before its port was opened; some versions of
     // Qt drop it here themselves, and so the tool does on all of them.
@@ -162,6 +166,29 @@ void QtSerialPortService::onDeviceGone()
     closeDevice();
     m_port.clearError();
     m_deviceLost = true;
+}
+
+QList<qint16> QtSerialPortService::presentPorts() const
+{
+    QList<qint16> present;
+    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
+        if (isPortPresent(port))
+            present << port;
+    }
+    return present;
+}
+
+bool QtSerialPortService::probePort(qint16 port)
+{
+    if (!isPortPresent(port))
+        return false;
+    QSerialPort probe(devicePathForPort(port));
+    return probe.open(QIODevice::ReadOnly);
+}
+
+void QtSerialPortService::watchPorts(std::function<void()> onChange)
+{
+    m_portWatch = watchPortPresence(std::move(onChange));
 }
 
 const QList<QSerialPortInfo> &QtSerialPortService::systemPorts() const

@@ -34,6 +34,9 @@ public:
     QByteArray Input() override;
     bool takeDeviceLoss() override;
     QString describePort(qint16 port) const override;
+    QList<qint16> presentPorts() const override;
+    bool probePort(qint16 port) override;
+    void watchPorts(std::function<void()> onChange) override;
 
 private:
     void open();
@@ -44,6 +47,7 @@ private:
 
     QSerialPort m_port;
     std::unique_ptr<QObject> m_hangUpWatch;
+    std::unique_ptr<QObject> m_portWatch;
     std::chrono::milliseconds m_probePause;
     std::optional<std::chrono::steady_clock::time_point> m_firstProbesFrom;
     qint16 m_commPort = 1;

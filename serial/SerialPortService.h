@@ -1,7 +1,19 @@
 #pragma once
 
+#include "common/PlatformError.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <functional>
+
+// What an open throws when there is no device behind the port: not plugged in, or no such port.
+class DeviceAbsent : public PlatformError
+{
+public:
+    using PlatformError::PlatformError;
+};
 
 // What the tool asks of its serial port, under the serial component's own names. The line
 // settings are fixed: 19200 baud, 8 data bits, no parity, 1 stop bit, receive only.
@@ -20,7 +32,8 @@ public:
     virtual qint16 CommPort() const = 0;
 
     virtual bool PortOpen() const = 0;
-    // true opens port CommPort (throws when it cannot, leaving the port closed); false closes it.
+    // true opens port CommPort (throws when it cannot, leaving the port closed; DeviceAbsent when
+    // there is no device); false closes it.
     virtual void setPortOpen(bool open) = 0;
 
     // Characters waiting to be read, at most 32767 however many there are.
@@ -35,4 +48,13 @@ public:
 
     // A line naming the device behind a port number, for the port list's tooltips.
     virtual QString describePort(qint16 port) const = 0;
+
+    // The ports among COM 1 to COM 16 whose device is there now, opened or not; nothing is
+    // opened to tell.
+    virtual QList<qint16> presentPorts() const = 0;
+    // Whether the port opens, tried on a handle of its own and closed again at once: the open
+    // port is left alone.
+    virtual bool probePort(qint16 port) = 0;
+    // Calls onChange, moments later, whenever ports may have come or gone.
+    virtual void watchPorts(std::function<void()> onChange) = 0;
 };

@@ -37,6 +37,7 @@ private slots:
     void keysPressTheFocusedButton_data();
     void keysPressTheFocusedButton();
     void loadListsThePortsAndOpensTheFirst();
+    void listFollowsDevicesThatComeAndGo();
     void receivesLiveUploads_data();
     void receivesLiveUploads();
     void checksumErrorShowsItsMessage();
@@ -273,6 +274,28 @@ void TestMainWindow::loadListsThePortsAndOpensTheFirst()
     QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(3));
     QVERIFY(!m_tool->window->findChild<QPushButton *>("SaveButton")->isEnabled());
     QCOMPARE(m_tool->window->uploadText(), QString());
+    QVERIFY(m_tool->responder.boxes.isEmpty());
+}
+
+void TestMainWindow::listFollowsDevicesThatComeAndGo()
+{
+    Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
+    auto com12 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyACM3"));
+    startTool();
+    auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
+    const auto entries = [combo] {
+        QStringList texts;
+        for (int i = 0; i < combo->count(); ++i)
+            texts << combo->itemText(i);
+        return texts;
+    };
+
+    Instrument com2(m_tool->devices.path(), QStringLiteral("ttyUSB1"));
+    com12.reset();
+    QTRY_COMPARE(entries(), (QStringList{"COM 2", "COM 3"}));
+    QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
+    QVERIFY(m_tool->window->serialPort().PortOpen());
+    QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(3));
     QVERIFY(m_tool->responder.boxes.isEmpty());
 }
 

@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QTest>
 
 namespace {
 
 using Answer = WindowOperations::Answer;
+// The ports whose device is there but refuses, and why.
+using Refusals = QMap<qint16, QString>;
 
 } // namespace
 
@@ -19,7 +22,10 @@ private slots:
     void rememberedPortIsOpenedAfterTheFirstEntry();
     void unopenablePortAsksUntilCancel();
     void retryFindsTheInstrumentPluggedInMeanwhile();
-    void noPortAtAllAsksForTheCable();
+    void noPortOpenedSaysWhy_data();
+    void noPortOpenedSaysWhy();
+    void cablePromptOffersAPortThatDiscoveryOpened();
+    void listFollowsThePortsThatComeAndGo();
     void placesTheWindowAThirdDownAndCentred_data();
     void placesTheWindowAThirdDownAndCentred();
     void uploadsLeftUnsavedAreOfferedBeforeTheCablePrompt();
@@ -81,6 +87,8 @@ void TestStartup::unopenablePortAsksUntilCancel()
     QCOMPARE(tool.window.boxTexts(), (QStringList{why, why}));
     QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::RetryCancel);
     QCOMPARE(tool.window.boxes[0].icon, WindowOperations::Icon::None);
+    // The port that opened is a way on; only Cancel ends the program.
+    QCOMPARE(tool.window.boxes[0].other, QStringLiteral("&Use COM 3"));
     // Each pass probes COM 7 in discovery, then tries the guarded open.
     QCOMPARE(tool.port.log.count(QStringLiteral("refused 7")), 4);
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 7"));
@@ -108,9 +116,26 @@ void TestStartup::retryFindsTheInstrumentPluggedInMeanwhile()
     QVERIFY(tool.window.endedWith.isEmpty());
 }
 
-void TestStartup::noPortAtAllAsksForTheCable()
+void TestStartup::noPortOpenedSaysWhy_data()
 {
+    QTest::addColumn<Refusals>("refusing");
+    QTest::addColumn<QString>("why");
+
+    const QString denied = QStringLiteral("COM 2 (/dev/ttyUSB1): permission denied.");
+    const QString held = QStringLiteral("COM 9 (/dev/ttyACM0) is held by another program.");
+    QTest::newRow("no device at all") << Refusals{} << QStringLiteral("No serial port was found.");
+    QTest::newRow("a device that refuses the user") << Refusals{{2, denied}} << denied;
+    QTest::newRow("the first of two") << Refusals{{9, held}, {2, denied}} << denied;
+    QTest::newRow("a device held by another program") << Refusals{{9, held}} << held;
+}
+
+void TestStartup::noPortOpenedSaysWhy()
+{
+    QFETCH(Refusals, refusing);
+    QFETCH(QString, why);
+
     FakeTool tool(FakeTool::Unstarted, {});
+    tool.port.refusing = refusing;
     tool.window.answers = {Answer::Retry, Answer::Cancel};
     tool.main.Form_Load();
 
@@ -118,11 +143,32 @@ void TestStartup::noPortAtAllAsksForTheCable()
     QCOMPARE(tool.window.selected, -1);
     QCOMPARE(tool.main.PortNumber, qint16(0));
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 0"));
-    const QString none = kCable + QStringLiteral("\nNo serial port was found.");
-    QCOMPARE(tool.window.boxTexts(), (QStringList{none, none}));
+    QCOMPARE(tool.window.boxTexts(), QStringList(2, kCable + QLatin1Char('\n') + why));
+    QCOMPARE(tool.window.boxes[0].other, QString());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
     // Cancel writes nothing more: the file stays as the first load created it.
     QCOMPARE(tool.config(), settingsFile(0, tool.folder.path()));
+}
+
+void TestStartup::cablePromptOffersAPortThatDiscoveryOpened()
+{
+    // The instrument came back on COM 5, as with another USB socket; COM 3 is another device.
+    FakeTool tool(FakeTool::Unstarted, {3, 5});
+    QVERIFY(writeFile(tool.configPath(), " 7 \r\n\"/data\"\r\n"));
+    tool.window.answers = {Answer::Other};
+    tool.main.Form_Load();
+
+    QCOMPARE(tool.window.boxes.size(), 1);
+    QCOMPARE(tool.window.boxes[0].text, kCable + QStringLiteral("\nCOM 7: no such device"));
+    QCOMPARE(tool.window.boxes[0].other, QStringLiteral("&Use COM 3"));
+    // As though COM 3 had been picked in the list.
+    QCOMPARE(tool.window.selected, 0);
+    QCOMPARE(tool.window.comboText, QStringLiteral("COM 3"));
+    QCOMPARE(tool.main.PortNumber, qint16(3));
+    QVERIFY(tool.port.PortOpen());
+    QCOMPARE(tool.port.CommPort(), qint16(3));
+    tool.main.ExitButton_Click();
+    QCOMPARE(tool.config(), QByteArray(" 3 \r\n\"/data\"\r\n"));
 }
 
 void TestStartup::placesTheWindowAThirdDownAndCentred_data()
@@ -187,6 +233,34 @@ void TestStartup::uploadsLeftUnsavedAreOfferedBeforeTheCablePrompt()
     const QString left =
         QDir(tool.unsavedFolder()).entryInfoList({QStringLiteral("*.xls")}).value(0).filePath();
     QCOMPARE(QFileInfo(left).permissions() & others, QFile::Permissions());
+}
+
+void TestStartup::listFollowsThePortsThatComeAndGo()
+{
+    FakeTool tool(FakeTool::Unstarted, {3, 5});
+    tool.main.Form_Load();
+    tool.port.log.clear();
+
+    tool.port.present += {1, 12};
+    tool.port.refusing = {{9, QStringLiteral("denied")}};
+    tool.port.present.remove(5);
+    tool.main.updateComPortList();
+    tool.main.updateComPortList();
+    QCOMPARE(tool.window.entries, (QStringList{"COM 1", "COM 3", "COM 12"}));
+    QCOMPARE(tool.window.comboText, QStringLiteral("COM 3"));
+    // Each device that came is tried once, on a handle of its own; the open port is left alone.
+    QCOMPARE(tool.port.log, (QStringList{"probe 1", "probe 9", "probe 12"}));
+    QVERIFY(tool.port.PortOpen());
+
+    // The open port's device goes: it stays listed while the tool waits for it.
+    tool.port.pullCable();
+    tool.port.present.remove(12);
+    tool.main.updateComPortList();
+    QCOMPARE(tool.window.entries, (QStringList{"COM 1", "COM 3"}));
+    // One that comes back is tried again.
+    tool.port.present << 12;
+    tool.main.updateComPortList();
+    QCOMPARE(tool.port.log.count(QStringLiteral("probe 12")), 2);
 }
 
 QTEST_APPLESS_MAIN(TestStartup)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QStringList>
 
@@ -16,9 +17,10 @@
 class FakeSerialPort : public SerialPortService
 {
 public:
-    QSet<qint16> present;    // ports that open
-    QList<QByteArray> reads; // what each later poll finds waiting, one entry per poll
-    QStringList log;         // "open 3", "close 3", "refused 7"
+    QSet<qint16> present;           // ports that open
+    QMap<qint16, QString> refusing; // ports whose device is there but refuses, and why
+    QList<QByteArray> reads;        // what each later poll finds waiting, one entry per poll
+    QStringList log;                // "open 3", "close 3", "refused 7"
     bool lossPending = false;
     int pauses = 0; // waits before probing
 
@@ -41,7 +43,9 @@ public:
         }
         if (m_open || !present.contains(m_commPort)) {
             log << QStringLiteral("refused %1").arg(m_commPort);
-            throw PlatformError(QStringLiteral("COM %1: no such device").arg(m_commPort));
+            if (refusing.contains(m_commPort))
+                throw PlatformError(refusing.value(m_commPort));
+            throw DeviceAbsent(QStringLiteral("COM %1: no such device").arg(m_commPort));
         }
         m_open = true;
         log << QStringLiteral("open %1").arg(m_commPort);
@@ -59,6 +63,19 @@ public:
     {
         return QStringLiteral("/dev/fake%1").arg(port);
     }
+    QList<qint16> presentPorts() const override
+    {
+        QList<qint16> ports =
+            (present + QSet<qint16>(refusing.keyBegin(), refusing.keyEnd())).values();
+        std::sort(ports.begin(), ports.end());
+        return ports;
+    }
+    bool probePort(qint16 port) override
+    {
+        log << QStringLiteral("probe %1").arg(port);
+        return present.contains(port);
+    }
+    void watchPorts(std::function<void()>) override {}
 
     // The device goes away while open: the port closes and the loss is reported once.
     void pullCable()

@@ -17,6 +17,7 @@ public:
         QString text;
         Buttons buttons;
         Icon icon;
+        QString other; // the further button's label, if any
     };
 
     QString text;
@@ -64,9 +65,10 @@ public:
     void appendUploadText(const QString &more) override { setUploadText(text + more); }
     void setSaveEnabled(bool enabled) override { save = enabled; }
     void showBusy(bool busy) override { busyShown << busy; }
-    Answer messageBox(const QString &boxText, Buttons buttons, Icon icon) override
+    Answer messageBox(const QString &boxText, Buttons buttons, Icon icon,
+                      const QString &otherButton = {}) override
     {
-        boxes << Box{boxText, buttons, icon};
+        boxes << Box{boxText, buttons, icon, otherButton};
         if (onBox)
             onBox();
         return answers.isEmpty() ? closedAnswer(buttons) : answers.takeFirst();
@@ -77,10 +79,15 @@ public:
         toolTips.clear();
         selected = -1;
     }
-    void addComPort(const QString &entry, std::function<QString()> describe) override
+    void insertComPort(int index, const QString &entry, std::function<QString()> describe) override
     {
-        entries << entry;
-        toolTips << describe();
+        entries.insert(index, entry);
+        toolTips.insert(index, describe());
+    }
+    void removeComPort(int index) override
+    {
+        entries.removeAt(index);
+        toolTips.removeAt(index);
     }
     int comPortCount() const override { return entries.size(); }
     void selectComPort(int index) override

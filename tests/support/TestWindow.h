@@ -55,10 +55,11 @@ public:
     }
 
     QString programFolder() const override { return m_folder; }
-    Answer messageBox(const QString &text, Buttons buttons, Icon icon) override
+    Answer messageBox(const QString &text, Buttons buttons, Icon icon,
+                      const QString &otherButton = {}) override
     {
         if (beforeBox)
             beforeBox();
-        return MainWindow::messageBox(text, buttons, icon);
+        return MainWindow::messageBox(text, buttons, icon, otherButton);
     }
 };

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/StatusBox.h"
+#include "common/YesNoBox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -219,28 +220,17 @@ void MainWindow::showBusy(bool busy)
 
 WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons buttons, Icon icon)
 {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    Main::kApplicationTitle, text, QMessageBox::NoButton, this);
-    switch (buttons) {
-    case Buttons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case Buttons::RetryCancel:
-        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
-        break;
-    case Buttons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        break;
+    const QMessageBox::Icon shown =
+        icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon;
+    if (buttons == Buttons::YesNo) {
+        YesNoBox box(shown, Main::kApplicationTitle, text, this);
+        return box.ask() ? Answer::Yes : Answer::No;
     }
-    switch (box.exec()) {
-    case QMessageBox::Retry:
-        return Answer::Retry;
-    case QMessageBox::Yes:
-        return Answer::Yes;
-    default:
-        // OK, Cancel, No, or the box closed without a button.
-        return closedAnswer(buttons);
-    }
+    QMessageBox box(
+        shown, Main::kApplicationTitle, text,
+        buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Retry | QMessageBox::Cancel, this);
+    // OK, Cancel, or the box closed with Esc or its close box.
+    return box.exec() == QMessageBox::Retry ? Answer::Retry : closedAnswer(buttons);
 }
 
 void MainWindow::clearComPorts()

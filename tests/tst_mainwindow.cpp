@@ -21,6 +21,9 @@
 #include <csignal>
 #include <memory>
 
+Q_DECLARE_METATYPE(WindowOperations::Buttons)
+Q_DECLARE_METATYPE(WindowOperations::Answer)
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -40,6 +43,8 @@ private slots:
     void receivesLiveUploads_data();
     void receivesLiveUploads();
     void checksumErrorShowsItsMessage();
+    void onlyYesOrNoAnswersAQuestion_data();
+    void onlyYesOrNoAnswersAQuestion();
     void pickingAnotherPortMovesTheOpenPort();
     void refusedChoiceAndPulledCableAreWaitedOut();
     void exitWritesTheSettingsAndEnds();
@@ -319,6 +324,43 @@ void TestMainWindow::checksumErrorShowsItsMessage()
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(m_tool->window->uploadText(), QString());
+}
+
+void TestMainWindow::onlyYesOrNoAnswersAQuestion_data()
+{
+    using Buttons = WindowOperations::Buttons;
+    using Answer = WindowOperations::Answer;
+    QTest::addColumn<Buttons>("buttons");
+    QTest::addColumn<QList<QMessageBox::StandardButton>>("presses");
+    QTest::addColumn<Answer>("answer");
+
+    const auto escape = BoxResponder::kEscape;
+    const auto closeBox = BoxResponder::kCloseBox;
+    QTest::newRow("Yes/No: Esc, then Yes")
+        << Buttons::YesNo << QList{escape, QMessageBox::Yes} << Answer::Yes;
+    QTest::newRow("Yes/No: the close box and Esc, then No")
+        << Buttons::YesNo << QList{closeBox, escape, QMessageBox::No} << Answer::No;
+    QTest::newRow("Retry/Cancel: Esc cancels")
+        << Buttons::RetryCancel << QList{escape} << Answer::Cancel;
+    QTest::newRow("Retry/Cancel: the close box cancels")
+        << Buttons::RetryCancel << QList{closeBox} << Answer::Cancel;
+    QTest::newRow("OK: Esc") << Buttons::Ok << QList{escape} << Answer::Ok;
+}
+
+void TestMainWindow::onlyYesOrNoAnswersAQuestion()
+{
+    QFETCH(WindowOperations::Buttons, buttons);
+    QFETCH(QList<QMessageBox::StandardButton>, presses);
+    QFETCH(WindowOperations::Answer, answer);
+
+    m_tool->window->show();
+    m_tool->responder.presses = presses;
+    QCOMPARE(m_tool->window->messageBox(QStringLiteral("Do you want to save before exiting?"),
+                                        buttons, WindowOperations::Icon::None),
+             answer);
+    // One box took every press.
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
+    QVERIFY(m_tool->responder.presses.isEmpty());
 }
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()

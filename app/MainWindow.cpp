@@ -41,8 +41,9 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, const QString &unsavedFolder,
                        QWidget *parent)
-    : QWidget(parent), m_comm(pauses.probe, pauses.probesFrom), m_dialog(this),
-      m_main(*this, m_comm, m_dialog, unsavedFolder), m_endProcess(std::move(endProcess))
+    : QWidget(parent), m_comm(pauses.probe, pauses.probesFrom),
+      m_dialog(this, Main::kApplicationTitle), m_main(*this, m_comm, m_dialog, unsavedFolder),
+      m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Corvallen Brindlow Brackenfeld"));

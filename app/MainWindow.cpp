@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/Accessibility.h"
 #include "app/StatusBox.h"
 #include "common/YesNoBox.h"
 
@@ -51,6 +52,7 @@ MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, const QString &unsa
                           QStringLiteral("Liberation Sans"), QStringLiteral("Arial")},
                          QFont::SansSerif));
     setFixedSize(417, 353);
+    installAccessibleInterfaces();
     m_retryTimer.setInterval(pauses.portRetry);
     createControls();
     connectEvents();
@@ -79,10 +81,13 @@ void MainWindow::createControls()
                       QStringLiteral("Cousine")},
                      QFont::TypeWriter));
     m_statusBox->setGeometry(4, 4, 409, 309);
+    m_statusBox->setAccessibleName(QStringLiteral("Status"));
 
     m_label = new QLabel(QStringLiteral("COM Port"), this);
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setGeometry(4, 328, 57, 17);
+    // It names the combo box, for assistive technology too.
+    m_label->setBuddy(m_comboBox);
 
     m_exitButton = createButton(QStringLiteral("Exit"), QStringLiteral("ExitButton"), 340);
     setTabOrder(m_comboBox, m_clearButton);

@@ -1,9 +1,11 @@
+#include "app/StatusBox.h"
 #include "support/Files.h"
 #include "support/RealTool.h"
 #include "support/Uploads.h"
 #include "support/WindowPump.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -34,6 +36,9 @@ private slots:
     void controlsStandWhereDesigned_data();
     void controlsStandWhereDesigned();
     void focusMovesInTabOrder();
+    void controlsTellAssistiveTechnologyWhatTheyAre_data();
+    void controlsTellAssistiveTechnologyWhatTheyAre();
+    void statusBoxReadsAsReadOnlyText();
     void statusBoxRefusesTyping();
     void progressLineWrapsLikeOneLine();
     void noKeyPressesAButton();
@@ -118,7 +123,6 @@ void TestMainWindow::controlsStandWhereDesigned()
     if (status) {
         auto *box = static_cast<QPlainTextEdit *>(control);
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QVERIFY(!box->isReadOnly());
     }
 }
 
@@ -137,6 +141,70 @@ void TestMainWindow::focusMovesInTabOrder()
     QCOMPARE(order, (QStringList{"ClearButton", "UploadTextBox", "ExitButton", "ComComboBox"}));
 }
 
+void TestMainWindow::controlsTellAssistiveTechnologyWhatTheyAre_data()
+{
+    // The role, name and value that a screen reader announces, and the label that names it.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("window") << "Main" << int(QAccessible::Window)
+                            << "Corvallen Brindlow Brackenfeld  ver " BRACKENFELD_VERSION << ""
+                            << "";
+    QTest::newRow("combo box") << "ComComboBox" << int(QAccessible::ComboBox) << "COM Port"
+                               << "COM 1"
+                               << "Label1";
+    QTest::newRow("status box") << "UploadTextBox" << int(QAccessible::EditableText) << "Status"
+                                << ""
+                                << "";
+}
+
+void TestMainWindow::controlsTellAssistiveTechnologyWhatTheyAre()
+{
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, label);
+
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    QObject *object = m_tool->window->objectName() == control
+                          ? m_tool->window.get()
+                          : m_tool->window->findChild<QObject *>(control);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(object);
+    QVERIFY(accessible);
+    QCOMPARE(int(accessible->role()), role);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+    QCOMPARE(accessible->text(QAccessible::Value), value);
+    QString labelledBy;
+    for (const auto &[other, relation] : accessible->relations(QAccessible::Label))
+        labelledBy = other->object()->objectName();
+    QCOMPARE(labelledBy, label);
+}
+
+void TestMainWindow::statusBoxReadsAsReadOnlyText()
+{
+    auto *box = m_tool->window->findChild<QPlainTextEdit *>("UploadTextBox");
+    m_tool->window->show();
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box);
+    const QAccessible::State state = accessible->state();
+    QVERIFY(state.readOnly);
+    QVERIFY(!state.editable);
+    QVERIFY(state.focusable);
+
+    // What a screen reader reads of it is what the tool wrote, the dots included.
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QVERIFY(text);
+    m_tool->window->setUploadText(QStringLiteral("UPLOADING"));
+    m_tool->window->appendUploadText(QStringLiteral("."));
+    QTRY_COMPARE(text->text(0, text->characterCount()), QStringLiteral("UPLOADING."));
+    m_tool->window->setUploadText(kComplete);
+    QCOMPARE(text->text(0, text->characterCount()), kComplete);
+}
+
 void TestMainWindow::statusBoxRefusesTyping()
 {
     auto *box = m_tool->window->findChild<QPlainTextEdit *>("UploadTextBox");
@@ -145,9 +213,16 @@ void TestMainWindow::statusBoxRefusesTyping()
     box->setFocus();
     QApplication::clipboard()->setText(QStringLiteral("pasted"));
 
-    QTest::keyClicks(box, QStringLiteral("typed 123"));
+    // Every character typed reaches the key-press procedure, which drops it.
+    QList<qint16> procedureSaw;
+    static_cast<StatusBox *>(box)->setKeyPressProcedure([&](qint16 &keyAscii) {
+        procedureSaw << keyAscii;
+        m_tool->window->main().UploadTextBox_KeyPress(keyAscii);
+    });
+    QTest::keyClicks(box, QStringLiteral("a "));
     for (const int key : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return, Qt::Key_Enter})
         QTest::keyClick(box, Qt::Key(key));
+    QCOMPARE(procedureSaw, (QList<qint16>{'a', ' ', '\b', '\r', '\r'}));
     QTest::keySequence(box, QKeySequence::Paste);
     QTest::keySequence(box, QKeySequence::SelectAll);
     QTest::keySequence(box, QKeySequence::Cut);

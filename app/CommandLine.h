@@ -1,7 +1,16 @@
 #pragma once
 
-// Answers --help and --version and ends the program; returns when neither was asked for. It
-// runs before the window is made, so the answers need no display. The tool takes no other
-// arguments: Qt takes its own (-platform, -style) when the window is made, and the rest are
-// ignored.
-void answerHelpOrVersion(int argc, char *argv[]);
+#include <QString>
+
+// Where Qt's own options on the command line put the window; empty where they say nothing.
+struct CommandLine
+{
+    QString platform; // -platform
+    QString display;  // -display
+};
+
+// Reads the command line before the window is made, so that its answers need no display. It
+// answers --help and --version and ends the program. The tool takes no arguments of its own:
+// anything but Qt's options (-platform, -style, -display and the others that QApplication
+// takes when the window is made) ends it with a line on standard error and status 2.
+CommandLine readCommandLine(int argc, char *argv[]);

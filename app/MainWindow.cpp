@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/Accessibility.h"
 #include "app/StatusBox.h"
+#include "common/YesNoBox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -40,8 +42,9 @@ QFont designedFont(const QStringList &families, QFont::StyleHint fallback)
 
 MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, const QString &unsavedFolder,
                        QWidget *parent)
-    : QWidget(parent), m_comm(pauses.probe, pauses.probesFrom), m_dialog(this),
-      m_main(*this, m_comm, m_dialog, unsavedFolder), m_endProcess(std::move(endProcess))
+    : QWidget(parent), m_comm(pauses.probe, pauses.probesFrom),
+      m_dialog(this, Main::kApplicationTitle), m_main(*this, m_comm, m_dialog, unsavedFolder),
+      m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Corvallen Brindlow Brackenfeld"));
@@ -49,6 +52,7 @@ MainWindow::MainWindow(ProcessEnd endProcess, Pauses pauses, const QString &unsa
                           QStringLiteral("Liberation Sans"), QStringLiteral("Arial")},
                          QFont::SansSerif));
     setFixedSize(417, 353);
+    installAccessibleInterfaces();
     m_retryTimer.setInterval(pauses.portRetry);
     createControls();
     connectEvents();
@@ -77,10 +81,13 @@ void MainWindow::createControls()
                       QStringLiteral("Cousine")},
                      QFont::TypeWriter));
     m_statusBox->setGeometry(4, 4, 409, 309);
+    m_statusBox->setAccessibleName(QStringLiteral("Status"));
 
     m_label = new QLabel(QStringLiteral("COM Port"), this);
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setGeometry(4, 328, 57, 17);
+    // It names the combo box, for assistive technology too.
+    m_label->setBuddy(m_comboBox);
 
     m_exitButton = createButton(QStringLiteral("Exit"), QStringLiteral("ExitButton"), 340);
     setTabOrder(m_comboBox, m_clearButton);
@@ -222,33 +229,22 @@ void MainWindow::showBusy(bool busy)
 WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons buttons, Icon icon,
                                                 const QString &otherButton)
 {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    Main::kApplicationTitle, text, QMessageBox::NoButton, this);
-    switch (buttons) {
-    case Buttons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case Buttons::RetryCancel:
-        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
-        break;
-    case Buttons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        break;
+    const QMessageBox::Icon shown =
+        icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon;
+    if (buttons == Buttons::YesNo) {
+        YesNoBox box(shown, Main::kApplicationTitle, text, this);
+        return box.ask() ? Answer::Yes : Answer::No;
     }
+    QMessageBox box(
+        shown, Main::kApplicationTitle, text,
+        buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Retry | QMessageBox::Cancel, this);
     const QAbstractButton *other =
         otherButton.isEmpty() ? nullptr : box.addButton(otherButton, QMessageBox::AcceptRole);
     const int answer = box.exec();
     if (other && box.clickedButton() == other)
         return Answer::Other;
-    switch (answer) {
-    case QMessageBox::Retry:
-        return Answer::Retry;
-    case QMessageBox::Yes:
-        return Answer::Yes;
-    default:
-        // OK, Cancel, No, or the box closed without a button.
-        return closedAnswer(buttons);
-    }
+    // OK, Cancel, or the box closed with Esc or its close box.
+    return answer == QMessageBox::Retry ? Answer::Retry : closedAnswer(buttons);
 }
 
 void MainWindow::clearComPorts()

@@ -1,7 +1,6 @@
 #include "app/StatusBox.h"
 
-#include <QContextMenuEvent>
-#include <QMenu>
+#include <QKeyEvent>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -16,8 +15,11 @@ constexpr int kShowPauseMs = 200;
 
 StatusBox::StatusBox(QWidget *parent) : QPlainTextEdit(parent)
 {
+    setReadOnly(true);
+    // The caret and a selection by the keyboard, besides the mouse's that read-only keeps.
+    setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    // The tool's own changes would pile up in the undo history, every dot of the progress line.
     setUndoRedoEnabled(false);
-    setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 
@@ -130,37 +132,16 @@ bool StatusBox::fitsOnOneLine(const QString &line) const
 
 void StatusBox::keyPressEvent(QKeyEvent *event)
 {
+    // Ctrl+C and Ctrl+A come with a character on some platforms; they copy and select, and the
+    // procedure, which drops every character, never sees them.
     const bool keepsText =
         event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll);
-    const bool edits = !event->text().isEmpty() || event->matches(QKeySequence::Paste) ||
-                       event->matches(QKeySequence::Cut) || event->key() == Qt::Key_Delete ||
-                       event->key() == Qt::Key_Backspace;
-    if (keepsText || !edits) {
-        QPlainTextEdit::keyPressEvent(event);
-        return;
+    if (!keepsText && !event->text().isEmpty()) {
+        qint16 keyAscii = qint16(event->text().at(0).unicode());
+        if (m_keyPress)
+            m_keyPress(keyAscii);
+        if (keyAscii == 0)
+            return;
     }
-    qint16 keyAscii = event->text().isEmpty() ? 0 : qint16(event->text().at(0).unicode());
-    if (m_keyPress)
-        m_keyPress(keyAscii);
-    if (keyAscii != 0)
-        QPlainTextEdit::keyPressEvent(event);
-}
-
-bool StatusBox::canInsertFromMimeData(const QMimeData *) const
-{
-    return false;
-}
-
-void StatusBox::insertFromMimeData(const QMimeData *) {}
-
-void StatusBox::contextMenuEvent(QContextMenuEvent *event)
-{
-    QMenu *menu = createStandardContextMenu(event->pos());
-    for (QAction *action : menu->actions()) {
-        const QString name = action->objectName();
-        if (name != QLatin1String("edit-copy") && name != QLatin1String("select-all"))
-            action->setEnabled(false);
-    }
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    QPlainTextEdit::keyPressEvent(event);
 }

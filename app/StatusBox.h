@@ -5,9 +5,10 @@
 
 #include <functional>
 
-// The status box: it shows only what the tool writes into it. Every key press that would put a
-// character into it goes through the key-press procedure, which drops it; paste, cut, delete
-// and undo are refused too. Selecting, copying, scrolling and the caret work as usual.
+// The status box: it shows only what the tool writes into it. It is read-only, and says so to
+// assistive technology, which still hears of every change; selecting, copying, scrolling and the
+// caret work as usual. Every key press that would put a character into it goes through the
+// key-press procedure, which drops it.
 class StatusBox : public QPlainTextEdit
 {
     Q_OBJECT
@@ -29,9 +30,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    bool canInsertFromMimeData(const QMimeData *source) const override;
-    void insertFromMimeData(const QMimeData *source) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void showPending();

@@ -52,7 +52,8 @@ public:
     // button beside the set's, "&" before its key ("&Use COM 5").
     virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon,
                               const QString &otherButton = {}) = 0;
-    // What a box answers when it is closed with Esc or its close box: OK, Cancel or No.
+    // What a box answers when it is closed with Esc or its close box: OK or Cancel. A Yes/No box
+    // stays open until Yes or No; where no user answers it (a fake window), it counts as No.
     static Answer closedAnswer(Buttons buttons)
     {
         switch (buttons) {

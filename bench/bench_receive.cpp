@@ -67,7 +67,7 @@ private:
 double receiveSeconds(LeanWindow &window, const QByteArray &frame, qsizetype readBytes)
 {
     SlicedSerialPort port(frame, readBytes);
-    QtFileDialogService dialog(&window);
+    QtFileDialogService dialog(&window, Main::kApplicationTitle);
     Main main(window, port, dialog);
     main.FrameStart = QByteArray(1, '\x02');
     main.FrameEnd = QByteArray(1, '\x04');

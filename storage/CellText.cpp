@@ -23,11 +23,31 @@ bool startsWithNoncharacter(QByteArrayView text)
            (text[2] == '\xBE' || text[2] == '\xBF');
 }
 
+// Bytes 0x80 to 0x9F in Windows-1252, from "€" to "Ÿ"; from 0xA0 on it agrees with Latin-1.
+constexpr char16_t kWindows1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // € ‚ ƒ „ … † ‡
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, // ˆ ‰ Š ‹ Œ Ž
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // ‘ ’ “ ” • – —
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // ˜ ™ š › œ ž Ÿ
+};
+
+// A character from U+0080 to U+FFFF: two or three bytes.
+void appendUtf8(std::string &text, char16_t code)
+{
+    if (code < 0x800) {
+        text += static_cast<char>(0xC0 | code >> 6);
+    } else {
+        text += static_cast<char>(0xE0 | code >> 12);
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    }
+    text += static_cast<char>(0x80 | (code & 0x3F));
+}
+
 } // namespace
 
 CellText::Encoding CellText::encodingOf(QByteArrayView upload)
 {
-    return upload.isValidUtf8() ? Encoding::Utf8 : Encoding::Latin1;
+    return upload.isValidUtf8() ? Encoding::Utf8 : Encoding::Windows1252;
 }
 
 const char *CellText::of(QByteArrayView field)
@@ -40,9 +60,8 @@ const char *CellText::of(QByteArrayView field)
             m_text += "_x0000_";
         } else if (byte == '_' && startsWithEscape(rest)) {
             m_text += "_x005F_";
-        } else if (m_encoding == Encoding::Latin1 && byte >= 0x80) {
-            m_text += static_cast<char>(0xC0 | byte >> 6);
-            m_text += static_cast<char>(0x80 | (byte & 0x3F));
+        } else if (m_encoding == Encoding::Windows1252 && byte >= 0x80) {
+            appendUtf8(m_text, byte < 0xA0 ? kWindows1252[byte - 0x80] : char16_t(byte));
         } else if (m_encoding == Encoding::Utf8 && startsWithNoncharacter(rest)) {
             m_text += rest[2] == '\xBE' ? "_xFFFE_" : "_xFFFF_";
             at += 2;

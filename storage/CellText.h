@@ -5,7 +5,9 @@
 #include <string>
 
 // The text of a text cell, in the UTF-8 that libxlsxwriter takes. An upload that is valid UTF-8
-// throughout is read as UTF-8; any other is read byte by byte as Latin-1, so no byte is lost.
+// throughout is read as UTF-8; any other is read byte by byte as Windows-1252, the code page of
+// the PCs the instruments come from, so no byte is lost: 0x80 => "€", 0xE9 => "é". The five bytes
+// that the code page leaves undefined read as the Latin-1 control characters: 0x81 => U+0081.
 // What the cell's XML cannot carry goes in the spreadsheet's escape _xHHHH_: NUL and the
 // noncharacters U+FFFE and U+FFFF (libxlsxwriter escapes the other control characters itself),
 // and the underscore of text that reads as such an escape, so that it stays as it was:
@@ -16,7 +18,7 @@ public:
     enum class Encoding
     {
         Utf8,
-        Latin1
+        Windows1252
     };
     static Encoding encodingOf(QByteArrayView upload);
 

@@ -16,7 +16,9 @@ public:
 class FileDialogService
 {
 public:
-    // Flags bit: refuse a typed name whose folder does not exist.
+    // Flags bits: ask before an existing file is overwritten; refuse a typed name whose folder
+    // does not exist.
+    static constexpr qint32 kOverwritePrompt = 0x2;
     static constexpr qint32 kPathMustExist = 0x800;
 
     virtual ~FileDialogService() = default;

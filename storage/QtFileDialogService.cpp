@@ -1,5 +1,7 @@
 #include "storage/QtFileDialogService.h"
 
+#include "common/YesNoBox.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -58,15 +60,18 @@ QList<FilterType> filterTypes(const QString &filter)
 }
 
 // QFileDialog in AnyFile mode accepts a name in any folder, existing or not; this one can insist
-// that the folder exists, as kPathMustExist asks, and keeps the dialog open when it does not.
-// A name typed without an extension gets that of the selected file type, if it has one.
+// that the folder exists, as kPathMustExist asks, and keeps the dialog open when it does not. Its
+// open form asks nothing before a file is replaced; this one asks when kOverwritePrompt is set,
+// and No keeps the dialog open for another name. A name typed without an extension gets that of
+// the selected file type, if it has one.
 class OpenDialog : public QFileDialog
 {
     Q_OBJECT
 
 public:
-    OpenDialog(QWidget *parent, bool pathMustExist, const QList<FilterType> &types)
-        : QFileDialog(parent), m_pathMustExist(pathMustExist), m_types(types)
+    OpenDialog(QWidget *parent, qint32 flags, const QString &questionTitle,
+               const QList<FilterType> &types)
+        : QFileDialog(parent), m_flags(flags), m_questionTitle(questionTitle), m_types(types)
     {}
 
     void accept() override
@@ -77,7 +82,7 @@ public:
         if (!chosen.isEmpty() && !extension.isEmpty() && !typed.isDir() &&
             !typed.fileName().contains(u'.'))
             chosen += u'.' + extension;
-        if (m_pathMustExist && !chosen.isEmpty()) {
+        if ((m_flags & FileDialogService::kPathMustExist) && !chosen.isEmpty()) {
             const QString folder = QFileInfo(chosen).absolutePath();
             if (!QFileInfo(folder).isDir()) {
                 QMessageBox::warning(
@@ -85,6 +90,14 @@ public:
                     tr("%1\nThe folder does not exist.").arg(QDir::toNativeSeparators(folder)));
                 return;
             }
+        }
+        const QFileInfo target(chosen);
+        if ((m_flags & FileDialogService::kOverwritePrompt) && target.exists() && !target.isDir()) {
+            YesNoBox question(
+                QMessageBox::Warning, m_questionTitle,
+                tr("%1 already exists. Do you want to replace it?").arg(target.fileName()), this);
+            if (!question.ask())
+                return;
         }
         m_chosen = chosen;
         QFileDialog::accept();
@@ -103,20 +116,23 @@ private:
         return {};
     }
 
-    bool m_pathMustExist;
+    qint32 m_flags;
+    QString m_questionTitle;
     QList<FilterType> m_types;
     QString m_chosen;
 };
 
 } // namespace
 
-QtFileDialogService::QtFileDialogService(QWidget *parent) : m_parent(parent) {}
+QtFileDialogService::QtFileDialogService(QWidget *parent, const QString &questionTitle)
+    : m_parent(parent), m_questionTitle(questionTitle)
+{}
 
 void QtFileDialogService::ShowOpen()
 {
     const QList<FilterType> types = filterTypes(m_filter);
     // On the heap and watched: closing the parent during exec() deletes the dialog with it.
-    QPointer<OpenDialog> dialog = new OpenDialog(m_parent, m_flags & kPathMustExist, types);
+    QPointer<OpenDialog> dialog = new OpenDialog(m_parent, m_flags, m_questionTitle, types);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::AnyFile);

@@ -11,7 +11,8 @@
 class QtFileDialogService : public FileDialogService
 {
 public:
-    explicit QtFileDialogService(QWidget *parent);
+    // The dialog's questions carry questionTitle, as the tool's message boxes do.
+    QtFileDialogService(QWidget *parent, const QString &questionTitle);
 
     void setCancelError(bool cancelError) override { m_cancelError = cancelError; }
     void setFlags(qint32 flags) override { m_flags = flags; }
@@ -26,6 +27,7 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
+    QString m_questionTitle;
     bool m_cancelError = false;
     qint32 m_flags = 0;
     QString m_filter;

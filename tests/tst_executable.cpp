@@ -65,8 +65,8 @@ private slots:
     void cancellingTheCablePromptEndsBeforeTheWindow();
     void retryFindsTheInstrumentPluggedInMeanwhile_data();
     void retryFindsTheInstrumentPluggedInMeanwhile();
-    void answersHelpAndVersionWithoutADisplay_data();
-    void answersHelpAndVersionWithoutADisplay();
+    void answersTheCommandLineWithoutADisplay_data();
+    void answersTheCommandLineWithoutADisplay();
 
 private:
     void startProgram();
@@ -461,40 +461,82 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     QCOMPARE(readFile(configPath()), settingsFile(port, folder));
 }
 
-void TestExecutable::answersHelpAndVersionWithoutADisplay_data()
+void TestExecutable::answersTheCommandLineWithoutADisplay_data()
 {
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<QString>("firstLine");
+    // QT_QPA_PLATFORM ("" for none), then what the program answers: its exit status (-1 for Qt's
+    // abort) and the first lines of its standard output and standard error, or a part of the
+    // latter where Qt writes it.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("error");
 
     // "<program>" stands for the program's path, known only when the row runs.
-    QTest::newRow("--version") << "--version"
-                               << "Brackenfeld " BRACKENFELD_VERSION;
-    QTest::newRow("--help") << "--help"
-                            << "Usage: <program> [options]";
+    QTest::newRow("--version") << QStringList{"--version"} << "xcb" << 0
+                               << "Brackenfeld " BRACKENFELD_VERSION << "";
+    QTest::newRow("--help") << QStringList{"--help"} << "xcb" << 0 << "Usage: <program> [options]"
+                            << "";
+    QTest::newRow("misspelt option")
+        << QStringList{"--verison"} << "xcb" << 2 << ""
+        << "brackenfeld: unknown option 'verison'; see brackenfeld --help";
+    QTest::newRow("an argument") << QStringList{"readings.xls"} << "xcb" << 2 << ""
+                                 << "brackenfeld: unexpected argument 'readings.xls'; see "
+                                    "brackenfeld --help";
+    QTest::newRow("Qt's option without its value")
+        << QStringList{"-style"} << "xcb" << 2 << ""
+        << "brackenfeld: missing value after '-style'; see brackenfeld --help";
+    const QString noDisplay = QStringLiteral(
+        "brackenfeld: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+        "set); `make demo` runs the tool on a virtual display");
+    QTest::newRow("no display") << QStringList{} << "" << 1 << "" << noDisplay;
+    QTest::newRow("Qt's options, no display")
+        << QStringList{"-style", "fusion", "-reverse", "--qwindowtitle", "Survey"} << "" << 1 << ""
+        << noDisplay;
+    // Qt's options reach Qt, which knows no such platform or display.
+    QTest::newRow("-platform") << QStringList{"-platform", "nosuch"} << "" << -1 << ""
+                               << "platform plugin \"nosuch\"";
+    QTest::newRow("-display") << QStringList{"-display", ":nosuch"} << "" << -1 << ""
+                              << "display :nosuch";
 }
 
-void TestExecutable::answersHelpAndVersionWithoutADisplay()
+void TestExecutable::answersTheCommandLineWithoutADisplay()
 {
-    QFETCH(QString, argument);
-    QFETCH(QString, firstLine);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, platform);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(QString, error);
 
-    // No display is named: a window would end the program with an error.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     const QString program = m_program->filePath(QStringLiteral("brackenfeld"));
-    firstLine.replace(QStringLiteral("<program>"), program);
+    output.replace(QStringLiteral("<program>"), program);
     QProcess tool;
     tool.setProcessEnvironment(environment);
-    tool.start(program, {argument});
+    tool.start(program, arguments);
     QVERIFY(tool.waitForFinished(kDeadlineMs));
 
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0),
-             firstLine);
-    // It answered before start-up, which would have written the settings.
+    if (status < 0) {
+        QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+    } else {
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), status);
+    }
+    const auto firstLine = [](const QByteArray &text) {
+        return QString::fromUtf8(text).section(QLatin1Char('\n'), 0, 0);
+    };
+    QCOMPARE(firstLine(tool.readAllStandardOutput()), output);
+    const QString errorLine = firstLine(tool.readAllStandardError());
+    if (status < 0)
+        QVERIFY2(errorLine.contains(error), qPrintable(errorLine));
+    else
+        QCOMPARE(errorLine, error);
+    // It ended before start-up, which would have written the settings.
     QVERIFY(!QFileInfo::exists(configPath()));
 }
 

@@ -269,6 +269,8 @@ void TestFaults::lineNoiseLeavesTheToolResponsive()
     }
 
     PouringLine device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    // Exit asks about the unsaved upload.
+    m_tool->responder.presses = {QMessageBox::No};
     startTool();
     Main &main = m_tool->window->main();
     auto *clear = m_tool->window->findChild<QPushButton *>(QStringLiteral("ClearButton"));

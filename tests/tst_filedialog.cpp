@@ -53,26 +53,42 @@ struct DialogInFolder
     }
 
     QTemporaryDir folder;
-    QtFileDialogService service{nullptr};
+    QtFileDialogService service{nullptr, QStringLiteral("Brackenfeld")};
 };
 
-// Returns the text of the modal warning that Enter brought up, if any, after closing it: a
-// refusal must fail the test, not leave it hanging.
-QString typeAndPressEnter(QFileDialog *dialog, const QString &name)
+// A message box as it showed.
+struct ShownBox
 {
+    QString title;
+    QString text;
+};
+
+// Types a name in place of the one in the name field and presses Enter. A message box that this
+// brings up gets the keys, or is closed when there are none (a refusal must fail the test, not
+// leave it hanging); returns what it showed, nothing when none came.
+ShownBox typeAndPressEnter(QFileDialog *dialog, const QString &name,
+                           const QList<Qt::Key> &keys = {})
+{
+    // With the focus in the field, as the user types there: only then does the list let go of
+    // the file that an earlier name selected in it.
+    dialog->activateWindow();
     auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    if (!edit) {
+    if (!edit || !QTest::qWaitForWindowActive(dialog)) {
         dialog->reject();
         return {};
     }
-    QString warning;
-    WhenModal<QMessageBox> warningReader([&](QMessageBox *box) {
-        warning = box->text();
-        box->accept();
+    ShownBox shown;
+    WhenModal<QMessageBox> boxReader([&](QMessageBox *box) {
+        shown = {box->windowTitle(), box->text()};
+        if (keys.isEmpty())
+            box->accept();
+        for (const Qt::Key key : keys)
+            QTest::keyClick(box, key);
     });
+    edit->selectAll();
     QTest::keyClicks(edit, name);
     QTest::keyClick(edit, Qt::Key_Return);
-    return warning;
+    return shown;
 }
 
 void clickCancel(QFileDialog *dialog)
@@ -123,6 +139,8 @@ private slots:
     void nameWithoutExtensionGetsTheSelectedTypes_data();
     void nameWithoutExtensionGetsTheSelectedTypes();
     void refusesNameInMissingFolderWhenPathMustExist();
+    void existingFileIsReplacedOnlyAfterYes_data();
+    void existingFileIsReplacedOnlyAfterYes();
     void cancelWithCancelErrorThrows();
     void cancelWithoutCancelErrorKeepsFileName();
     void initDirIsKeptExactlyAsSet_data();
@@ -271,7 +289,7 @@ void TestFileDialog::acceptsTypedName()
 
     QString warning;
     WhenDialog driver([&](QFileDialog *dialog) {
-        warning = typeAndPressEnter(dialog, typed);
+        warning = typeAndPressEnter(dialog, typed).text;
         if (dialog->isVisible())
             clickCancel(dialog);
     });
@@ -342,7 +360,7 @@ void TestFileDialog::refusesNameInMissingFolderWhenPathMustExist()
     QString warning;
     bool openAfterEnter = false;
     WhenDialog driver([&](QFileDialog *dialog) {
-        warning = typeAndPressEnter(dialog, QStringLiteral("missing/upload.xls"));
+        warning = typeAndPressEnter(dialog, QStringLiteral("missing/upload.xls")).text;
         openAfterEnter = dialog->isVisible();
         if (openAfterEnter)
             clickCancel(dialog);
@@ -353,6 +371,64 @@ void TestFileDialog::refusesNameInMissingFolderWhenPathMustExist()
     QVERIFY2(warning.contains(QLatin1String("folder does not exist")), qPrintable(warning));
     QVERIFY(warning.contains(nativePath(folder, QStringLiteral("missing"))));
     QCOMPARE(service.FileName(), QString());
+}
+
+void TestFileDialog::existingFileIsReplacedOnlyAfterYes_data()
+{
+    // The names typed in turn; the keys pressed in the question that the first brings up.
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QList<Qt::Key>>("keys");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("chosen");
+
+    const QString replace = QStringLiteral("%1 already exists. Do you want to replace it?");
+    QTest::newRow("Y replaces") << 1 << 0x806 << QStringList{"run1.xls"} << QList{Qt::Key_Y}
+                                << replace.arg("run1.xls") << "run1.xls";
+    QTest::newRow("N keeps the dialog open for another name")
+        << 1 << 0x806 << QStringList{"run1.xls", "run2.xls"} << QList{Qt::Key_N}
+        << replace.arg("run1.xls") << "run2.xls";
+    QTest::newRow("Esc leaves the question open")
+        << 1 << 0x806 << QStringList{"run1.xls"} << QList{Qt::Key_Escape, Qt::Key_Y}
+        << replace.arg("run1.xls") << "run1.xls";
+    QTest::newRow("the name with its type's extension")
+        << 2 << 0x806 << QStringList{"run1"} << QList{Qt::Key_N} << replace.arg("run1.xlsx") << "";
+    QTest::newRow("without the flag, nothing is asked")
+        << 1 << 0x804 << QStringList{"run1.xls"} << QList<Qt::Key>{} << ""
+        << "run1.xls";
+}
+
+void TestFileDialog::existingFileIsReplacedOnlyAfterYes()
+{
+    QFETCH(int, index);
+    QFETCH(int, flags);
+    QFETCH(QStringList, typed);
+    QFETCH(QList<Qt::Key>, keys);
+    QFETCH(QString, question);
+    QFETCH(QString, chosen);
+
+    DialogInFolder setUp(kSaveTypes, index, flags);
+    auto &[folder, service] = setUp;
+    QVERIFY(folder.isValid());
+    for (const char *name : {"run1.xls", "run1.xlsx"}) {
+        QFile file(QDir(folder.path()).filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    ShownBox asked;
+    WhenDialog driver([&](QFileDialog *dialog) {
+        asked = typeAndPressEnter(dialog, typed.first(), keys);
+        for (const QString &name : typed.sliced(1))
+            typeAndPressEnter(dialog, name);
+        if (dialog->isVisible())
+            clickCancel(dialog);
+    });
+    service.ShowOpen();
+
+    QCOMPARE(asked.text, question);
+    QCOMPARE(asked.title, question.isEmpty() ? QString() : QStringLiteral("Brackenfeld"));
+    QCOMPARE(service.FileName(), chosen.isEmpty() ? QString() : nativePath(folder, chosen));
 }
 
 void TestFileDialog::cancelWithCancelErrorThrows()
@@ -402,7 +478,7 @@ void TestFileDialog::initDirIsKeptExactlyAsSet()
 {
     QFETCH(QString, initDir);
 
-    QtFileDialogService service(nullptr);
+    QtFileDialogService service(nullptr, QStringLiteral("Brackenfeld"));
     service.setInitDir(initDir);
     QCOMPARE(service.InitDir(), initDir);
 

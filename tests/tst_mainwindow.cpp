@@ -1,9 +1,11 @@
+#include "app/StatusBox.h"
 #include "support/Files.h"
 #include "support/RealTool.h"
 #include "support/Uploads.h"
 #include "support/WindowPump.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -21,6 +23,9 @@
 #include <csignal>
 #include <memory>
 
+Q_DECLARE_METATYPE(WindowOperations::Buttons)
+Q_DECLARE_METATYPE(WindowOperations::Answer)
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -31,6 +36,9 @@ private slots:
     void controlsStandWhereDesigned_data();
     void controlsStandWhereDesigned();
     void focusMovesInTabOrder();
+    void controlsTellAssistiveTechnologyWhatTheyAre_data();
+    void controlsTellAssistiveTechnologyWhatTheyAre();
+    void statusBoxReadsAsReadOnlyText();
     void statusBoxRefusesTyping();
     void progressLineWrapsLikeOneLine();
     void noKeyPressesAButton();
@@ -41,6 +49,8 @@ private slots:
     void receivesLiveUploads_data();
     void receivesLiveUploads();
     void checksumErrorShowsItsMessage();
+    void onlyYesOrNoAnswersAQuestion_data();
+    void onlyYesOrNoAnswersAQuestion();
     void pickingAnotherPortMovesTheOpenPort();
     void refusedChoiceAndPulledCableAreWaitedOut();
     void exitWritesTheSettingsAndEnds();
@@ -114,7 +124,6 @@ void TestMainWindow::controlsStandWhereDesigned()
     if (status) {
         auto *box = static_cast<QPlainTextEdit *>(control);
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QVERIFY(!box->isReadOnly());
     }
 }
 
@@ -133,6 +142,70 @@ void TestMainWindow::focusMovesInTabOrder()
     QCOMPARE(order, (QStringList{"ClearButton", "UploadTextBox", "ExitButton", "ComComboBox"}));
 }
 
+void TestMainWindow::controlsTellAssistiveTechnologyWhatTheyAre_data()
+{
+    // The role, name and value that a screen reader announces, and the label that names it.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("window") << "Main" << int(QAccessible::Window)
+                            << "Corvallen Brindlow Brackenfeld  ver " BRACKENFELD_VERSION << ""
+                            << "";
+    QTest::newRow("combo box") << "ComComboBox" << int(QAccessible::ComboBox) << "COM Port"
+                               << "COM 1"
+                               << "Label1";
+    QTest::newRow("status box") << "UploadTextBox" << int(QAccessible::EditableText) << "Status"
+                                << ""
+                                << "";
+}
+
+void TestMainWindow::controlsTellAssistiveTechnologyWhatTheyAre()
+{
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, label);
+
+    Instrument device(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
+    startTool();
+    QObject *object = m_tool->window->objectName() == control
+                          ? m_tool->window.get()
+                          : m_tool->window->findChild<QObject *>(control);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(object);
+    QVERIFY(accessible);
+    QCOMPARE(int(accessible->role()), role);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+    QCOMPARE(accessible->text(QAccessible::Value), value);
+    QString labelledBy;
+    for (const auto &[other, relation] : accessible->relations(QAccessible::Label))
+        labelledBy = other->object()->objectName();
+    QCOMPARE(labelledBy, label);
+}
+
+void TestMainWindow::statusBoxReadsAsReadOnlyText()
+{
+    auto *box = m_tool->window->findChild<QPlainTextEdit *>("UploadTextBox");
+    m_tool->window->show();
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box);
+    const QAccessible::State state = accessible->state();
+    QVERIFY(state.readOnly);
+    QVERIFY(!state.editable);
+    QVERIFY(state.focusable);
+
+    // What a screen reader reads of it is what the tool wrote, the dots included.
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QVERIFY(text);
+    m_tool->window->setUploadText(QStringLiteral("UPLOADING"));
+    m_tool->window->appendUploadText(QStringLiteral("."));
+    QTRY_COMPARE(text->text(0, text->characterCount()), QStringLiteral("UPLOADING."));
+    m_tool->window->setUploadText(kComplete);
+    QCOMPARE(text->text(0, text->characterCount()), kComplete);
+}
+
 void TestMainWindow::statusBoxRefusesTyping()
 {
     auto *box = m_tool->window->findChild<QPlainTextEdit *>("UploadTextBox");
@@ -141,9 +214,16 @@ void TestMainWindow::statusBoxRefusesTyping()
     box->setFocus();
     QApplication::clipboard()->setText(QStringLiteral("pasted"));
 
-    QTest::keyClicks(box, QStringLiteral("typed 123"));
+    // Every character typed reaches the key-press procedure, which drops it.
+    QList<qint16> procedureSaw;
+    static_cast<StatusBox *>(box)->setKeyPressProcedure([&](qint16 &keyAscii) {
+        procedureSaw << keyAscii;
+        m_tool->window->main().UploadTextBox_KeyPress(keyAscii);
+    });
+    QTest::keyClicks(box, QStringLiteral("a "));
     for (const int key : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return, Qt::Key_Enter})
         QTest::keyClick(box, Qt::Key(key));
+    QCOMPARE(procedureSaw, (QList<qint16>{'a', ' ', '\b', '\r', '\r'}));
     QTest::keySequence(box, QKeySequence::Paste);
     QTest::keySequence(box, QKeySequence::SelectAll);
     QTest::keySequence(box, QKeySequence::Cut);
@@ -342,6 +422,43 @@ void TestMainWindow::checksumErrorShowsItsMessage()
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(m_tool->window->uploadText(), QString());
+}
+
+void TestMainWindow::onlyYesOrNoAnswersAQuestion_data()
+{
+    using Buttons = WindowOperations::Buttons;
+    using Answer = WindowOperations::Answer;
+    QTest::addColumn<Buttons>("buttons");
+    QTest::addColumn<QList<QMessageBox::StandardButton>>("presses");
+    QTest::addColumn<Answer>("answer");
+
+    const auto escape = BoxResponder::kEscape;
+    const auto closeBox = BoxResponder::kCloseBox;
+    QTest::newRow("Yes/No: Esc, then Yes")
+        << Buttons::YesNo << QList{escape, QMessageBox::Yes} << Answer::Yes;
+    QTest::newRow("Yes/No: the close box and Esc, then No")
+        << Buttons::YesNo << QList{closeBox, escape, QMessageBox::No} << Answer::No;
+    QTest::newRow("Retry/Cancel: Esc cancels")
+        << Buttons::RetryCancel << QList{escape} << Answer::Cancel;
+    QTest::newRow("Retry/Cancel: the close box cancels")
+        << Buttons::RetryCancel << QList{closeBox} << Answer::Cancel;
+    QTest::newRow("OK: Esc") << Buttons::Ok << QList{escape} << Answer::Ok;
+}
+
+void TestMainWindow::onlyYesOrNoAnswersAQuestion()
+{
+    QFETCH(WindowOperations::Buttons, buttons);
+    QFETCH(QList<QMessageBox::StandardButton>, presses);
+    QFETCH(WindowOperations::Answer, answer);
+
+    m_tool->window->show();
+    m_tool->responder.presses = presses;
+    QCOMPARE(m_tool->window->messageBox(QStringLiteral("Do you want to save before exiting?"),
+                                        buttons, WindowOperations::Icon::None),
+             answer);
+    // One box took every press.
+    QCOMPARE(m_tool->responder.boxes.size(), 1);
+    QVERIFY(m_tool->responder.presses.isEmpty());
 }
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()

@@ -353,11 +353,19 @@ void TestSaveUpload::workbookHoldsACellForEachField_data()
     QTest::newRow("UTF-8 is kept") << "run1.xlsx" << QStringLiteral("Grüße\t°C").toUtf8()
                                    << QStringList{textCell("A1", QStringLiteral("Grüße")),
                                                   textCell("B1", QStringLiteral("°C"))};
-    QTest::newRow("other bytes are Latin-1")
-        << "run1.xlsx" << QStringLiteral("Grüße\t°C\t\u0080").toLatin1()
+    // The bytes from 0x80 to 0x9F that Windows-1252 defines; the row ends with the five it leaves
+    // undefined.
+    const QByteArray windows1252 = "\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E"
+                                   "\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9E\x9F";
+    QTest::newRow("other bytes are Windows-1252")
+        << "run1.xlsx"
+        << QStringLiteral("Grüße\t°C\t\u00A0ÿ\t").toLatin1() + windows1252 +
+               "\t\x81\x8D\x8F\x90\x9D"
         << QStringList{textCell("A1", QStringLiteral("Grüße")),
                        textCell("B1", QStringLiteral("°C")),
-                       textCell("C1", QStringLiteral("\u0080"))};
+                       textCell("C1", QStringLiteral("\u00A0ÿ")),
+                       textCell("D1", QStringLiteral("€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ")),
+                       textCell("E1", QStringLiteral("\u0081\u008D\u008F\u0090\u009D"))};
     QTest::newRow("control characters and escapes")
         << "run1.xlsx"
         << QByteArray("a\001b\tnul") + '\0' + "x\tcr\rlf\nz\t_x0041_\t" +

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 
 // Answers the modal message boxes of a real window as a user would, and records each one.
@@ -20,8 +21,14 @@ public:
         QMessageBox::StandardButtons buttons;
     };
 
+    // What a press may be besides a button: Esc, and the close box of the box's frame. A box
+    // that either leaves open takes the next press.
+    static constexpr QMessageBox::StandardButton kEscape = QMessageBox::Escape;
+    static constexpr QMessageBox::StandardButton kCloseBox = QMessageBox::NoButton;
+
     QList<Box> boxes;
-    // The buttons to press, in order; Esc when empty.
+    // The presses, in order. With none queued, Esc: it answers an OK or a Retry/Cancel box, but
+    // a Yes/No box takes only Yes or No, so a test that meets one queues its answer.
     QList<QMessageBox::StandardButton> presses;
 
     BoxResponder()
@@ -34,19 +41,34 @@ private:
     void answer()
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || box == m_answered)
+        if (!box || box == m_clicked)
             return;
-        m_answered = box;
-        boxes << Box{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
-        if (presses.isEmpty()) {
-            // Esc presses the box's own escape button: OK, Cancel or No.
-            QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+        if (box != m_seen) {
+            m_seen = box;
+            boxes << Box{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+        }
+        const bool question = box->standardButtons() == (QMessageBox::Yes | QMessageBox::No);
+        if (presses.isEmpty() && question) {
+            // Fails the test rather than leave it waiting for ever.
+            QTest::qFail("a Yes/No box came with no answer queued", __FILE__, __LINE__);
+            box->done(QMessageBox::No);
             return;
         }
-        QMetaObject::invokeMethod(box->button(presses.takeFirst()), &QAbstractButton::click,
-                                  Qt::QueuedConnection);
+        const QMessageBox::StandardButton press = presses.isEmpty() ? kEscape : presses.takeFirst();
+        if (press == kEscape) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &escape);
+        } else if (press == kCloseBox) {
+            box->close();
+        } else {
+            m_clicked = box;
+            QMetaObject::invokeMethod(box->button(press), &QAbstractButton::click,
+                                      Qt::QueuedConnection);
+        }
     }
 
     QTimer m_timer;
-    QPointer<QMessageBox> m_answered;
+    QPointer<QMessageBox> m_seen;
+    // The box whose button is being clicked; it closes when the click arrives.
+    QPointer<QMessageBox> m_clicked;
 };

@@ -3,6 +3,7 @@
 #include "support/Uploads.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -63,6 +64,7 @@ private slots:
     void exitAsksAboutAnUnsavedUpload();
     void cancellingTheCablePromptEndsBeforeTheWindow_data();
     void cancellingTheCablePromptEndsBeforeTheWindow();
+    void uploadLeftByAKilledProgramIsOfferedAtTheNextStart();
     void retryFindsTheInstrumentPluggedInMeanwhile_data();
     void retryFindsTheInstrumentPluggedInMeanwhile();
     void answersTheCommandLineWithoutADisplay_data();
@@ -94,6 +96,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_devices;
     std::unique_ptr<QTemporaryDir> m_saves;
     std::unique_ptr<QTemporaryDir> m_runtime;
+    // The user's application data, where the uploads not saved yet are kept.
+    std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<QProcess> m_tool;
 };
 
@@ -138,6 +142,7 @@ void TestExecutable::init()
     m_devices = std::make_unique<QTemporaryDir>();
     m_saves = std::make_unique<QTemporaryDir>();
     m_runtime = std::make_unique<QTemporaryDir>();
+    m_data = std::make_unique<QTemporaryDir>();
     // The program keeps its settings beside itself: a copy of its own gets a folder of its own.
     QVERIFY(QFile::copy(kProgram, m_program->filePath(QStringLiteral("brackenfeld"))));
 }
@@ -150,6 +155,7 @@ void TestExecutable::cleanup()
         m_tool->waitForFinished(kCommandMs);
     }
     m_tool.reset();
+    m_data.reset();
     m_runtime.reset();
     m_saves.reset();
     m_devices.reset();
@@ -164,6 +170,7 @@ void TestExecutable::startProgram()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("BRACKENFELD_DEVICE_DIR"), m_devices->path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_data->path());
 
     m_tool = std::make_unique<QProcess>();
     m_tool->setProgram(m_program->filePath(QStringLiteral("brackenfeld")));
@@ -211,24 +218,19 @@ QString TestExecutable::findWindow(const QString &title)
 
 QString TestExecutable::waitForWindow(const QString &title, int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        const QString window = findWindow(title);
-        if (!window.isEmpty() || deadline.hasExpired() || m_tool->state() == QProcess::NotRunning)
-            return window;
-        QTest::qWait(50);
-    }
+    QString window;
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            window = findWindow(title);
+            return !window.isEmpty() || m_tool->state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+    return ended ? window : QString();
 }
 
 bool TestExecutable::waitForNoWindow(const QString &title)
 {
-    const QDeadlineTimer deadline(kDeadlineMs);
-    while (!findWindow(title).isEmpty()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return findWindow(title).isEmpty(); }, kDeadlineMs);
 }
 
 bool TestExecutable::click(const QString &window, QPoint at)
@@ -250,9 +252,9 @@ QString TestExecutable::sendUploadAndOpenSaveDialog(Instrument &instrument,
 {
     if (!instrument.write(instrumentFrame(kPayload, false)))
         return {};
+    if (!QTest::qWaitFor([&] { return instrument.delivered(); }, kDeadlineMs))
+        return {};
     const QDeadlineTimer deadline(kDeadlineMs);
-    while (!instrument.delivered() && !deadline.hasExpired())
-        QTest::qWait(20);
 
     // The frame has reached the program, but its window shows the decoding only in pixels. Save
     // stays disabled until an upload is decoded, and a click on it does nothing before, so the
@@ -400,15 +402,55 @@ void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
 
     // Esc is Cancel in a Retry/Cancel box.
     QVERIFY(keys(prompt, {"Escape"}));
-    const QDeadlineTimer deadline(kDeadlineMs);
-    while (m_tool->state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        QVERIFY2(findWindow(kMainWindow).isEmpty(), "the main window showed after Cancel");
-        QTest::qWait(20);
-    }
+    bool windowShown = false;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            windowShown = windowShown || !findWindow(kMainWindow).isEmpty();
+            return m_tool->state() == QProcess::NotRunning;
+        },
+        kDeadlineMs));
+    QVERIFY2(!windowShown, "the main window showed after Cancel");
     verifyEndedWithStatusZero();
     // Cancel writes nothing more: the file stays as start-up found or first wrote it.
     QCOMPARE(readFile(configPath()),
              remembered.isEmpty() ? settingsFile(0, m_program->path()) : remembered);
+}
+
+void TestExecutable::uploadLeftByAKilledProgramIsOfferedAtTheNextStart()
+{
+    Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startProgram();
+    QVERIFY2(!waitForWindow(kMainWindow).isEmpty(), "the main window did not appear");
+    QVERIFY(instrument.write(instrumentFrame(kPayload, false)));
+    // Kept on disk as soon as it is decoded, whole, and for the user alone.
+    const QDir unsaved(m_data->filePath(QStringLiteral("Brackenfeld/unsaved")));
+    const auto kept = [&] { return unsaved.entryList({QStringLiteral("*.xls")}, QDir::Files); };
+    QTRY_COMPARE_WITH_TIMEOUT(kept().size(), 1, kDeadlineMs);
+    const QString copy = unsaved.filePath(kept().constFirst());
+    QCOMPARE(readFile(copy), kSavedFile);
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFileInfo(copy).permissions() & others, QFile::Permissions());
+    QCOMPARE(QFileInfo(unsaved.path()).permissions() & others, QFile::Permissions());
+    m_tool->kill();
+    QVERIFY(m_tool->waitForFinished(kCommandMs));
+
+    // The next start offers it before its window shows; Yes saves it as Save does.
+    startProgram();
+    const QString offer = waitForWindow(kMessageBox);
+    QVERIFY2(!offer.isEmpty(), "the unsaved upload was not offered");
+    QVERIFY(findWindow(kMainWindow).isEmpty());
+    QVERIFY(keys(offer, {"y"}));
+    const QString dialog = waitForWindow(kFileDialog);
+    QVERIFY2(!dialog.isEmpty(), "Yes did not open the file dialog");
+    const QString recovered = m_saves->filePath(QStringLiteral("recovered.xls"));
+    saveAs(dialog, recovered);
+    const QString mainWindow = waitForWindow(kMainWindow);
+    QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear after the offer");
+    QCOMPARE(readFile(recovered), kSavedFile);
+    QVERIFY(kept().isEmpty());
+    QVERIFY(click(mainWindow, kExitButton));
+    verifyEndedWithStatusZero();
 }
 
 void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile_data()
@@ -444,14 +486,15 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     // Either the window comes, or a new prompt asks again.
     QString mainWindow;
     QString askedAgain;
-    const QDeadlineTimer deadline(kDeadlineMs);
-    while (mainWindow.isEmpty() && askedAgain.isEmpty() && !deadline.hasExpired() &&
-           m_tool->state() != QProcess::NotRunning) {
-        mainWindow = findWindow(kMainWindow);
-        if (const QString box = findWindow(kMessageBox); box != prompt)
-            askedAgain = box;
-        QTest::qWait(50);
-    }
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            mainWindow = findWindow(kMainWindow);
+            if (const QString box = findWindow(kMessageBox); box != prompt)
+                askedAgain = box;
+            return !mainWindow.isEmpty() || !askedAgain.isEmpty() ||
+                   m_tool->state() == QProcess::NotRunning;
+        },
+        kDeadlineMs));
     QVERIFY2(askedAgain.isEmpty(), "Retry asked again although the instrument is there");
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear after Retry");
 

@@ -7,9 +7,9 @@
 
 namespace {
 
-// Five times a second still looks like a steady stream of dots; painting the box costs more than
-// taking in a read.
-constexpr int kShowPauseMs = 200;
+// Twice a second still shows the dots growing. Each update lays the line out and paints the box,
+// which costs as much as several passes of the receive loop.
+constexpr int kShowPauseMs = 500;
 
 } // namespace
 

@@ -1,29 +1,29 @@
-// The program as app/main.cpp runs it, telling the bench on its standard output when its window is
-// shown ("shown" and the number of ports listed) and whenever its status box comes to show an
-// upload complete ("complete"). A line "save PATH" on its standard input saves the upload as the
-// user would, through the Save button and the file dialog, and is answered with "saved" once the
-// save has ended, or "not saved" if the upload stayed unsaved.
+// The program as app/main.cpp runs it, telling the bench on its standard output, with the time of
+// the system's monotonic clock, when its window is shown ("shown TIME PORTS") and when its status
+// box paints an upload complete ("complete TIME"). Given a file name, it then saves the upload
+// there as the user would, through the Save button and the file dialog ("saved TIME DATASAVED").
 
 #include "app/MainWindow.h"
-#include "common/LargeBuffers.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QIcon>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
+#include <chrono>
 #include <cstdio>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 
-void tell(const QByteArray &line)
+void tell(const char *event, long long detail = 0)
 {
-    std::puts(line.constData());
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::printf("%s %lld %lld\n", event,
+                static_cast<long long>(std::chrono::nanoseconds(now).count()), detail);
     std::fflush(stdout);
 }
 
@@ -32,71 +32,70 @@ void answerFileDialog(const QString &path)
 {
     QTimer::singleShot(0, [path] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            answerFileDialog(path);
-            return;
-        }
+        if (!dialog)
+            return answerFileDialog(path);
         dialog->selectFile(path);
         // As its Open button does; QFileDialog hides accept(), QDialog offers it.
         static_cast<QDialog *>(dialog)->accept();
     });
 }
 
+// Tells of the status box's first paint once its text has become the completion text.
+class CompletionWatch : public QObject
+{
+public:
+    CompletionWatch(MainWindow &window, QString saveTo)
+        : m_window(window), m_saveTo(std::move(saveTo))
+    {
+        auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("UploadTextBox"));
+        box->viewport()->installEventFilter(this);
+        connect(box, &QPlainTextEdit::textChanged, this, [this] {
+            m_complete = m_window.uploadTextStartsWith(QStringLiteral("*** UPLOAD COMPLETE ***"));
+            m_told = m_told && m_complete;
+        });
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && m_complete && !m_told) {
+            m_told = true;
+            tell("complete");
+            if (!m_saveTo.isEmpty())
+                QTimer::singleShot(0, this, [this] { save(); });
+        }
+        return false;
+    }
+
+private:
+    void save()
+    {
+        answerFileDialog(m_saveTo);
+        m_window.findChild<QPushButton *>(QStringLiteral("SaveButton"))->click();
+        tell("saved", m_window.main().DataSaved);
+    }
+
+    MainWindow &m_window;
+    QString m_saveTo;
+    bool m_complete = false;
+    bool m_told = false;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    keepLargeBuffersApart();
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));
 
     MainWindow window;
-    const auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("UploadTextBox"));
-    bool complete = false;
-    QObject::connect(box, &QPlainTextEdit::textChanged, [&] {
-        // Reads only the first characters, as the receive loop does: the progress line grows.
-        const bool shows = window.uploadTextStartsWith(QStringLiteral("*** UPLOAD COMPLETE ***"));
-        if (shows && !complete)
-            tell("complete");
-        complete = shows;
-    });
-
-    auto *saveButton = window.findChild<QPushButton *>(QStringLiteral("SaveButton"));
-    // Connected after the window's own handler, so it runs once the click's save has ended.
-    QObject::connect(saveButton, &QPushButton::clicked,
-                     [&] { tell(window.main().DataSaved == 1 ? "saved" : "not saved"); });
-    QSocketNotifier requests(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&requests, &QSocketNotifier::activated, [&] {
-        char buffer[4096];
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) {
-            requests.setEnabled(false);
-            return;
-        }
-        pending.append(buffer, got);
-        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (!line.startsWith("save "))
-                continue;
-            if (!saveButton->isEnabled()) {
-                tell("not saved");
-                continue;
-            }
-            answerFileDialog(QFile::decodeName(line.mid(5)));
-            saveButton->click();
-        }
-    });
-
+    CompletionWatch watch(window, QApplication::arguments().value(1));
     window.load();
     window.show();
     window.activateWindow();
-    // Shown: exposed, and the expose handled, which paints the window.
     while (!(window.windowHandle() && window.windowHandle()->isExposed()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    tell("shown " + QByteArray::number(window.comPortCount()));
+    tell("shown", window.comPortCount());
     window.runActivated();
     return 0;
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 
 #include <functional>
 #include <memory>
 
-// Whether the device behind a port number is there now: plugged in, whether or not it opens.
+// The ports among COM 1 to COM 16 whose device is there now: plugged in, whether or not it opens.
 // Nothing is opened to tell.
-bool isPortPresent(qint16 port);
+QList<qint16> presentPorts();
 
 // Calls onChange, from the event loop, a moment after devices may have come or gone, for as long
 // as the object lives. Bursts of changes come as one call.

@@ -13,10 +13,14 @@ constexpr int kSettleMs = 300;
 
 } // namespace
 
-bool isPortPresent(qint16 port)
+QList<qint16> presentPorts()
 {
-    const QString path = devicePathForPort(port);
-    return !path.isEmpty() && QFileInfo::exists(path);
+    QList<qint16> present;
+    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
+        if (QFileInfo::exists(devicePathForPort(port)))
+            present << port;
+    }
+    return present;
 }
 
 // The folder that holds the devices is watched, which costs nothing while it is still.

@@ -14,12 +14,18 @@ constexpr int kLookEveryMs = 1000;
 
 } // namespace
 
-bool isPortPresent(qint16 port)
+// One look at the system's list: it costs far more than a file's existence elsewhere.
+QList<qint16> presentPorts()
 {
-    const QString name = devicePathForPort(port);
+    QList<qint16> present;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    return std::any_of(ports.begin(), ports.end(),
-                       [&](const QSerialPortInfo &info) { return info.portName() == name; });
+    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
+        const QString name = devicePathForPort(port);
+        if (std::any_of(ports.begin(), ports.end(),
+                        [&](const QSerialPortInfo &info) { return info.portName() == name; }))
+            present << port;
+    }
+    return present;
 }
 
 std::unique_ptr<QObject> watchPortPresence(std::function<void()> onChange)

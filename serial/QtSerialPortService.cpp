@@ -97,9 +97,6 @@ void QtSerialPortService::open()
                                .arg(kLastPort));
     // "COM 3 (/dev/ttyUSB2) is not present."
     const QString port = QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path);
-    if (!isPortPresent(m_commPort))
-        throw DeviceAbsent(port + QStringLiteral(" is not present."));
-
     m_port.setPortName(path);
     setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::ReadOnly)) {
@@ -170,18 +167,11 @@ void QtSerialPortService::onDeviceGone()
 
 QList<qint16> QtSerialPortService::presentPorts() const
 {
-    QList<qint16> present;
-    for (qint16 port = kFirstPort; port <= kLastPort; ++port) {
-        if (isPortPresent(port))
-            present << port;
-    }
-    return present;
+    return ::presentPorts();
 }
 
 bool QtSerialPortService::probePort(qint16 port)
 {
-    if (!isPortPresent(port))
-        return false;
     QSerialPort probe(devicePathForPort(port));
     return probe.open(QIODevice::ReadOnly);
 }

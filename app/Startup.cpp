@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "common/PlatformError.h"
 #include "storage/ConfigLocation.h"
+#include "storage/UploadTable.h"
 
 #include <algorithm>
 #include <utility>

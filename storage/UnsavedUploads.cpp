@@ -105,9 +105,3 @@ std::vector<KeptUpload> UnsavedUploads::leftBehind() const
     }
     return left;
 }
-
-qsizetype lineCountOf(QByteArrayView upload)
-{
-    const qsizetype ended = upload.count("\r\n");
-    return ended + (upload.isEmpty() || upload.endsWith("\r\n") ? 0 : 1);
-}

@@ -54,6 +54,3 @@ public:
 private:
     QString m_folder;
 };
-
-// The lines of a decoded upload: each ends with CR LF, and a last one may have no end.
-qsizetype lineCountOf(QByteArrayView upload);

@@ -8,6 +8,7 @@
 // Text after the last CR LF is a last line, unless it is empty.
 //   "1\t2\r\n\r\nx" => line 0: "1", "2"; line 1: ""; line 2: "x"
 // field(line, column, bytes) runs for every field in order, lineEnd(line) after each line's last.
+// lineCountOf tells the lines alone.
 template <typename Field, typename LineEnd>
 void forEachField(QByteArrayView text, Field &&field, LineEnd &&lineEnd)
 {
@@ -30,4 +31,9 @@ void forEachField(QByteArrayView text, Field &&field, LineEnd &&lineEnd)
         ++line;
         from = end + 2;
     }
+}
+
+inline qsizetype lineCountOf(QByteArrayView text)
+{
+    return text.count("\r\n") + (text.isEmpty() || text.endsWith("\r\n") ? 0 : 1);
 }

@@ -1,3 +1,4 @@
+#include "storage/NewUploadFile.h"
 #include "storage/UploadFile.h"
 #include "storage/ZipReader.h"
 #include "support/FakeTool.h"
@@ -163,6 +164,7 @@ private slots:
     void nameIsUsedAsGiven_data();
     void nameIsUsedAsGiven();
     void savingTwiceWritesTwice();
+    void newFileTakesTheFirstFreeName();
     void cancelChangesNothing();
     void workbookHoldsACellForEachField_data();
     void workbookHoldsACellForEachField();
@@ -302,6 +304,25 @@ void TestSaveUpload::savingTwiceWritesTwice()
              (QStringList{tool.folder.path(), root.filePath(QStringLiteral("a"))}));
     QCOMPARE(tool.dialog.initDir, root.filePath(QStringLiteral("b")));
     QVERIFY(tool.window.boxes.isEmpty());
+}
+
+void TestSaveUpload::newFileTakesTheFirstFreeName()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString stem = QStringLiteral("2026-12-09_143501");
+    QVERIFY(writeFile(folder.filePath(stem + QStringLiteral(".xls")), "earlier"));
+
+    const QString second = writeNewUploadFile(folder.path(), stem, QStringLiteral(".xls"), "1\t2");
+    const QString third = writeNewUploadFile(folder.path(), stem, QStringLiteral(".xls"), "3\t4");
+
+    // The file that was there stays; each new one is whole under its own name, nothing else left.
+    QCOMPARE(second, folder.filePath(stem + QStringLiteral("-2.xls")));
+    QCOMPARE(third, folder.filePath(stem + QStringLiteral("-3.xls")));
+    QCOMPARE(readFile(folder.filePath(stem + QStringLiteral(".xls"))), QByteArray("earlier"));
+    QCOMPARE(readFile(second), QByteArray("1\t2\r\n"));
+    QCOMPARE(readFile(third), QByteArray("3\t4\r\n"));
+    QCOMPARE(entriesOf(folder.path()).size(), 3);
 }
 
 void TestSaveUpload::cancelChangesNothing()

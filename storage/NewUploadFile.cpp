@@ -1,0 +1,42 @@
+#include "storage/NewUploadFile.h"
+
+#include "common/PlatformError.h"
+#include "storage/FreeName.h"
+#include "storage/UploadFile.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+namespace {
+
+// More files of one stem than anyone keeps in a folder; past it the folder is taken as refusing.
+constexpr int kLastNumber = 9999;
+
+QString numbered(const QString &stem, int number, const QString &suffix)
+{
+    return number == 1 ? stem + suffix
+                       : QStringLiteral("%1-%2%3").arg(stem).arg(number).arg(suffix);
+}
+
+} // namespace
+
+QString writeNewUploadFile(const QString &folder, const QString &stem, const QString &suffix,
+                           const QByteArray &upload)
+{
+    const QDir dir(folder);
+    // In the folder itself, so that taking its name moves no data; the suffix picks the format.
+    QTemporaryFile written(dir.filePath(QStringLiteral(".brackenfeld-XXXXXX") + suffix));
+    if (!written.open())
+        throw PlatformError(written.errorString());
+    written.close();
+    writeUploadFile(written.fileName(), upload);
+    for (int number = 1; number <= kLastNumber; ++number) {
+        const QString path = dir.filePath(numbered(stem, number, suffix));
+        if (takeFreeName(written.fileName(), path)) {
+            written.setAutoRemove(false);
+            return path;
+        }
+    }
+    throw PlatformError(QStringLiteral("Every name from %1 to %2 is taken.")
+                            .arg(numbered(stem, 1, suffix), numbered(stem, kLastNumber, suffix)));
+}

@@ -32,11 +32,11 @@ void Main::BuildComPortList()
     PortNumber = 0;
     // A device that was just plugged in gets its moment to appear before the probes.
     MSComm1.pauseBeforeProbing();
-    const PortSurvey survey = probePorts(MSComm1);
+    m_probedPorts = MSComm1.presentPorts();
+    const PortSurvey survey = probePorts(MSComm1, m_probedPorts);
     for (const qint16 port : survey.opened)
         listComPort(port);
     m_firstRefusal = survey.firstRefusal;
-    m_probedPorts = MSComm1.presentPorts();
     if (!survey.opened.isEmpty())
         PortNumber = survey.opened.first();
 }

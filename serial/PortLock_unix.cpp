@@ -20,6 +20,13 @@ bool isRunning(qint64 pid)
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
+#ifdef Q_OS_LINUX
+const QString kPermissionAdvice = QStringLiteral(
+    " Your user must be in the dialout group: sudo usermod -aG dialout $USER, then log in again.");
+#else
+const QString kPermissionAdvice;
+#endif
+
 } // namespace
 
 QString abandonedLockFile(const QString &devicePath)
@@ -38,4 +45,18 @@ QString abandonedLockFile(const QString &devicePath)
         return read && isRunning(pid) ? QString() : path;
     }
     return {};
+}
+
+// QSerialPort reports a port that another program holds (its lock file, or the device's exclusive
+// mode) as a permission error too, so the device's own permissions tell the two apart, and a lock
+// file whose program has ended is named, since only its removal frees the port.
+QString refusalReason(const QString &devicePath)
+{
+    if (!QFileInfo(devicePath).isReadable())
+        return QStringLiteral(": permission denied.") + kPermissionAdvice;
+    if (const QString lock = abandonedLockFile(devicePath); !lock.isEmpty())
+        return QStringLiteral(" is locked by %1, which a program that has ended left behind; "
+                              "remove it: sudo rm %1")
+            .arg(lock);
+    return QStringLiteral(" is held by another program; close that program.");
 }

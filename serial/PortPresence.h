@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-// The ports among COM 1 to COM 16 whose device is there now: plugged in, whether or not it opens.
+// The ports whose device is there now, in ascending order: plugged in, whether or not it opens.
 // Nothing is opened to tell.
 QList<qint16> presentPorts();
 

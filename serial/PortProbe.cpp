@@ -17,11 +17,18 @@ void closeQuietly(SerialPortService &port)
 
 } // namespace
 
-PortSurvey probePorts(SerialPortService &port)
+PortSurvey probePorts(SerialPortService &port, const QList<qint16> &present)
 {
+    QList<qint16> numbers;
+    for (qint16 number = kFirstPort; number <= kLastPort; ++number)
+        numbers << number;
+    for (const qint16 number : present) {
+        if (number > kLastPort)
+            numbers << number;
+    }
     PortSurvey survey;
     closeQuietly(port);
-    for (qint16 number = kFirstPort; number <= kLastPort; ++number) {
+    for (const qint16 number : numbers) {
         bool opened = true;
         try {
             port.setCommPort(number);

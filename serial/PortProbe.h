@@ -13,7 +13,8 @@ struct PortSurvey
     QString firstRefusal;
 };
 
-// Probes COM 1 to COM 16. A port counts only when both choosing it and opening it succeed; any
-// failure while probing it counts as its absence, and the probing goes on. The port is closed
-// before the first probe and after the last.
-PortSurvey probePorts(SerialPortService &port);
+// Probes COM 1 to COM 16, then each higher port among those present (Windows numbers adapters
+// past COM 16). A port counts only when both choosing it and opening it succeed; any failure
+// while probing it counts as its absence, and the probing goes on. The port is closed before the
+// first probe and after the last.
+PortSurvey probePorts(SerialPortService &port, const QList<qint16> &present);

@@ -2,9 +2,18 @@
 
 #include <QDir>
 
+qint16 highestPortNumber()
+{
+#ifdef Q_OS_WIN
+    return 256;
+#else
+    return kLastPort;
+#endif
+}
+
 QString devicePathForPort(qint16 port)
 {
-    if (port < kFirstPort || port > kLastPort)
+    if (port < kFirstPort || port > highestPortNumber())
         return {};
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);

@@ -23,30 +23,14 @@ constexpr int kSystemPortsLifetimeMs = 500;
 // costs more than the read itself. The window's events still come first well within a millisecond.
 constexpr qint64 kInputBatch = 64 * 1024;
 
-#ifdef Q_OS_LINUX
-const QString kPermissionAdvice = QStringLiteral(
-    " Your user must be in the dialout group: sudo usermod -aG dialout $USER, then log in again.");
-#else
-const QString kPermissionAdvice;
-#endif
-
-// Why a device that is there did not open, in words the user can act on. QSerialPort reports a
-// port that another program holds (its lock file, or the device's exclusive mode) as a permission
-// error too, so the device's own permissions tell the two apart, and a lock file whose program has
-// ended is named, since only its removal frees the port.
+// Why a device that is there did not open, in words the user can act on.
 QString openFailureReason(const QSerialPort &port, const QString &path)
 {
     if (port.error() == QSerialPort::DeviceNotFoundError)
         return QStringLiteral(" is not present.");
     if (port.error() != QSerialPort::PermissionError)
         return QStringLiteral(": ") + port.errorString();
-    if (!QFileInfo(path).isReadable())
-        return QStringLiteral(": permission denied.") + kPermissionAdvice;
-    if (const QString lock = abandonedLockFile(path); !lock.isEmpty())
-        return QStringLiteral(" is locked by %1, which a program that has ended left behind; "
-                              "remove it: sudo rm %1")
-            .arg(lock);
-    return QStringLiteral(" is held by another program; close that program.");
+    return refusalReason(path);
 }
 
 } // namespace
@@ -54,7 +38,7 @@ QString openFailureReason(const QSerialPort &port, const QString &path)
 QtSerialPortService::QtSerialPortService(std::chrono::milliseconds probePause,
                                          std::chrono::steady_clock::time_point firstPauseFrom,
                                          QObject *parent)
-    : QObject(parent), m_probePause(probePause), m_firstProbesFrom(firstPauseFrom)
+    : QObject(parent), m_port(this), m_probePause(probePause), m_firstProbesFrom(firstPauseFrom)
 {
     // The read buffer stays unbounded: while a modal box holds up the loop, what arrives is
     // kept here rather than left to overflow the driver's small buffer.
@@ -94,7 +78,7 @@ void QtSerialPortService::open()
         throw DeviceAbsent(QStringLiteral("COM %1 is not a port: the ports are COM %2 to COM %3.")
                                .arg(m_commPort)
                                .arg(kFirstPort)
-                               .arg(kLastPort));
+                               .arg(highestPortNumber()));
     // "COM 3 (/dev/ttyUSB2) is not present."
     const QString port = QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path);
     m_port.setPortName(path);
@@ -147,9 +131,11 @@ bool QtSerialPortService::takeDeviceLoss()
 
 void QtSerialPortService::onError(QSerialPort::SerialPortError error)
 {
-    // A pulled cable shows as ResourceError, or on some systems as a storm of ReadErrors with the
-    // port still open. Both mean the device is gone.
-    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+    // A pulled cable shows as a ResourceError, as a storm of ReadErrors with the port still open,
+    // or on Windows, by driver, as a PermissionError or an UnknownError. Whatever goes wrong with
+    // an open port but a read's time running out, the device is taken as gone: what it sent is
+    // kept, the user is told, and the port is opened again once it can be.
+    if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
         onDeviceGone();
 }
 
@@ -197,8 +183,9 @@ QString QtSerialPortService::describePort(qint16 port) const
     const QString path = devicePathForPort(port);
     const QString device = QFileInfo(path).canonicalFilePath();
     const QList<QSerialPortInfo> &ports = systemPorts();
+    // Windows lists COM3 at \\.\COM3: its name is what the table gives.
     const auto info = std::find_if(ports.begin(), ports.end(), [&](const QSerialPortInfo &p) {
-        return p.systemLocation() == device || p.systemLocation() == path;
+        return p.systemLocation() == device || p.systemLocation() == path || p.portName() == path;
     });
     QStringList parts{path};
     if (info != ports.end()) {

@@ -49,8 +49,8 @@ public:
     // A line naming the device behind a port number, for the port list's tooltips.
     virtual QString describePort(qint16 port) const = 0;
 
-    // The ports among COM 1 to COM 16 whose device is there now, opened or not; nothing is
-    // opened to tell.
+    // The ports whose device is there now, in ascending order, opened or not; nothing is opened
+    // to tell. On Windows they may go past COM 16.
     virtual QList<qint16> presentPorts() const = 0;
     // Whether the port opens, tried on a handle of its own and closed again at once: the open
     // port is left alone.

@@ -22,11 +22,12 @@ void Main::LoadConfigFile()
     if (file.open(QIODevice::ReadOnly)) {
         const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
         file.close();
-        // Port 0 is what a start without any port writes, and a number beyond COM 1 to COM 16
-        // names no port there can be: neither remembers a port, so the one that discovery
-        // proposed stays, and Retry after plugging the instrument in finds it.
+        // Port 0 is what a start without any port writes, and a number beyond the ports of the
+        // system (COM 1 to COM 16, or to COM 256 on Windows) names no port there can be: neither
+        // remembers a port, so the one that discovery proposed stays, and Retry after plugging
+        // the instrument in finds it.
         if (fields.portNumber && *fields.portNumber >= kFirstPort &&
-            *fields.portNumber <= kLastPort)
+            *fields.portNumber <= highestPortNumber())
             PortNumber = *fields.portNumber;
         if (fields.folder) {
             CommonDialog1.setInitDir(*fields.folder);

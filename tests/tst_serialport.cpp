@@ -75,6 +75,8 @@ private slots:
     void misuseOfAnOpenPortThrowsAndKeepsItOpen();
     void secondServiceCannotOpenTheSamePort();
     void deviceLossIsReportedOnceAndKeepsWhatArrived();
+    void anyErrorOfAnOpenPortButATimeoutIsALostDevice_data();
+    void anyErrorOfAnOpenPortButATimeoutIsALostDevice();
     void lostPortStaysQuiet();
     void portOpensAgainOnceTheDeviceReturns();
     void modemLinesAPtyLacksDoNotStopTheOpen();
@@ -434,6 +436,34 @@ void TestSerialPort::deviceLossIsReportedOnceAndKeepsWhatArrived()
     QCOMPARE(port.InBufferCount(), qint16(bytes.size()));
     QCOMPARE(port.Input(), bytes);
     QCOMPARE(port.Input(), QByteArray());
+}
+
+void TestSerialPort::anyErrorOfAnOpenPortButATimeoutIsALostDevice_data()
+{
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("lost");
+
+    QTest::newRow("resource") << QSerialPort::ResourceError << true;
+    QTest::newRow("read") << QSerialPort::ReadError << true;
+    // Windows reports some adapters' unplugging so, by driver.
+    QTest::newRow("permission") << QSerialPort::PermissionError << true;
+    QTest::newRow("unknown") << QSerialPort::UnknownError << true;
+    QTest::newRow("timeout") << QSerialPort::TimeoutError << false;
+}
+
+void TestSerialPort::anyErrorOfAnOpenPortButATimeoutIsALostDevice()
+{
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, lost);
+
+    auto &[pty, port] = openPortOnDevice();
+    QVERIFY(pty.write("1,2\r"));
+    QTRY_COMPARE(port.InBufferCount(), qint16(4));
+    emit port.findChild<QSerialPort *>()->errorOccurred(error);
+
+    QCOMPARE(port.takeDeviceLoss(), lost);
+    QCOMPARE(port.PortOpen(), !lost);
+    QCOMPARE(port.Input(), QByteArray("1,2\r"));
 }
 
 void TestSerialPort::lostPortStaysQuiet()

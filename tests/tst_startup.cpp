@@ -20,6 +20,7 @@ class TestStartup : public QObject
 private slots:
     void firstStartCreatesTheSettingsWithTheLowestPort();
     void rememberedPortIsOpenedAfterTheFirstEntry();
+    void portsPastSixteenFollowTheProbedOnes();
     void unopenablePortAsksUntilCancel();
     void retryFindsTheInstrumentPluggedInMeanwhile();
     void noPortOpenedSaysWhy_data();
@@ -73,6 +74,20 @@ void TestStartup::rememberedPortIsOpenedAfterTheFirstEntry()
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 5"));
     QCOMPARE(tool.dialog.initDir, QStringLiteral("/data/runs"));
     QCOMPARE(tool.config(), settings);
+}
+
+void TestStartup::portsPastSixteenFollowTheProbedOnes()
+{
+    // Windows gives each new serial adapter the next free number, past COM 16.
+    FakeTool tool(FakeTool::Unstarted, {3, 17, 40});
+    tool.main.Form_Load();
+    QCOMPARE(tool.window.entries, (QStringList{"COM 3", "COM 17", "COM 40"}));
+
+    tool.window.comboText = QStringLiteral("COM 40");
+    tool.main.ComComboBox_Click();
+    QCOMPARE(tool.main.PortNumber, qint16(40));
+    QVERIFY(tool.port.PortOpen());
+    QCOMPARE(tool.port.CommPort(), qint16(40));
 }
 
 void TestStartup::unopenablePortAsksUntilCancel()

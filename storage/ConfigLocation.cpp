@@ -3,7 +3,6 @@
 #include "storage/SystemFolder.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -14,7 +13,7 @@ const QString kConfigFileName = QStringLiteral("uploader.cfg");
 
 StartLocations startLocations(const QString &programFolder)
 {
-    if (!isSystemProgramFolder(programFolder) && QFileInfo(programFolder).isWritable())
+    if (!isSystemProgramFolder(programFolder) && userMayWriteIn(programFolder))
         return {programFolder + QDir::separator() + kConfigFileName, programFolder};
     return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                 QDir::separator() + kConfigFileName,

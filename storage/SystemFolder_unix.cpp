@@ -1,6 +1,7 @@
 #include "storage/SystemFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 bool isSystemProgramFolder(const QString &folder)
 {
@@ -11,4 +12,9 @@ bool isSystemProgramFolder(const QString &folder)
             return true;
     }
     return false;
+}
+
+bool userMayWriteIn(const QString &folder)
+{
+    return QFileInfo(folder).isWritable();
 }

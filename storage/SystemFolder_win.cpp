@@ -1,6 +1,7 @@
 #include "storage/SystemFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 bool isSystemProgramFolder(const QString &folder)
 {
@@ -13,4 +14,12 @@ bool isSystemProgramFolder(const QString &folder)
             return true;
     }
     return false;
+}
+
+bool userMayWriteIn(const QString &folder)
+{
+    // Without the guard Qt looks only at the read-only attribute, which a folder never has, and
+    // takes a program folder that the user may not write to as open to the settings file.
+    const QNtfsPermissionCheckGuard accessRights;
+    return QFileInfo(folder).isWritable();
 }

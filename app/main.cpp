@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Console.h"
 #include "app/Display.h"
 #include "app/MainWindow.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
     // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));
+    useStartingConsole();
     requireDisplay(readCommandLine(argc, argv));
 
     QApplication app(argc, argv);

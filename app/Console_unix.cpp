@@ -1,0 +1,3 @@
+#include "app/Console.h"
+
+void useStartingConsole() {}

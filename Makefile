@@ -1,13 +1,11 @@
 # Brackenfeld: `make demo` to try it, `make test` to run every test.
+# The build trees are CMakePresets.json's: build, build-asan, build-bench, build-fuzz and
+# build-windows.
 BUILD      := build
-ASAN_BUILD := build-asan
-BENCH_BUILD := build-bench
-FUZZ_BUILD := build-fuzz
-CMAKE      := cmake -G Ninja -S .
 # Most tests wait, on the probe pause or a virtual display, so more run at once than there are cores.
 TEST_JOBS  := 6
 
-.PHONY: all build demo run package deb check-deb test test-fast test-asan check-windows \
+.PHONY: all build demo run package deb check-deb test test-fast test-asan windows test-windows \
 	test-debian13 format clean bench fuzz
 
 all: build
@@ -17,8 +15,8 @@ deps-%:
 	@scripts/install-deps $*
 
 build: deps-build
-	@$(CMAKE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD)
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
 
 demo: deps-demo build
 	@scripts/demo $(BUILD)
@@ -36,19 +34,24 @@ deb: deps-deb build
 check-deb: deb deps-lint
 	@scripts/check-deb $(BUILD)
 
-test: test-fast test-asan check-windows
+test: test-fast test-asan
 
 test-fast: deps-test build
-	ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
+	ctest --preset default -j$(TEST_JOBS)
 
 test-asan: deps-test
-	@$(CMAKE) -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBRACKENFELD_SANITIZE=ON >/dev/null
-	@cmake --build $(ASAN_BUILD)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(TEST_JOBS)
+	@cmake --preset sanitizers >/dev/null
+	@cmake --build --preset sanitizers
+	ctest --preset sanitizers -j$(TEST_JOBS)
 
-# The product's Windows side, compiled with MinGW-w64 against Qt's headers (nothing is linked).
-check-windows: deps-windows build
-	@scripts/check-windows $(BUILD)
+# The Windows program, its installer and its portable archive in build-windows/, made in a
+# Debian 13 environment of their own (as root); Qt for Windows is built once and kept in the cache.
+windows: deps-windows
+	@scripts/windows build
+
+# The same, then its tests under Wine: the test programs, and the installer end to end.
+test-windows: deps-windows
+	@scripts/windows test
 
 # The README's commands in a freshly bootstrapped Debian 13, from a clean clone (as root).
 test-debian13: deps-try-deb
@@ -58,20 +61,19 @@ format: deps-format
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf build build-asan build-bench build-fuzz build-windows
 
 bench: deps-bench
 	@bench/run
 
 fuzz: deps-fuzz
-	@CC=clang CXX=clang++ $(CMAKE) -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DBRACKENFELD_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build $(FUZZ_BUILD) --target fuzz_decode fuzz_config
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
 	@for target in decode config; do \
-		mkdir -p $(FUZZ_BUILD)/corpus/$$target $(FUZZ_BUILD)/findings/$$target && \
-		cp -u tests/fuzz/corpus/$$target/* $(FUZZ_BUILD)/corpus/$$target/ && \
+		mkdir -p build-fuzz/corpus/$$target build-fuzz/findings/$$target && \
+		cp -u tests/fuzz/corpus/$$target/* build-fuzz/corpus/$$target/ && \
 		echo "fuzz_$$target: 60 seconds" && \
-		$(FUZZ_BUILD)/tests/fuzz/fuzz_$$target -max_total_time=60 \
-			-artifact_prefix=$(FUZZ_BUILD)/findings/$$target/ $(FUZZ_BUILD)/corpus/$$target \
+		build-fuzz/tests/fuzz/fuzz_$$target -max_total_time=60 \
+			-artifact_prefix=build-fuzz/findings/$$target/ build-fuzz/corpus/$$target \
 			|| exit 1; \
 	done

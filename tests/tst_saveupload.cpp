@@ -1,7 +1,7 @@
 #include "storage/NewUploadFile.h"
 #include "storage/UploadFile.h"
-#include "storage/ZipReader.h"
 #include "support/FakeTool.h"
+#include "support/Workbook.h"
 #ifdef Q_OS_UNIX
 #include "support/FileSizeLimit.h"
 #endif
@@ -11,10 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QXmlStreamReader>
 
 #include <clocale>
 #include <optional>
@@ -35,71 +33,6 @@ mode_t newFileMode()
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
-}
-
-QString numberCell(const char *at, double value)
-{
-    return QStringLiteral("%1 number %2")
-        .arg(QLatin1String(at), QString::number(value, 'g', QLocale::FloatingPointShortest));
-}
-
-QString textCell(const char *at, const QString &text)
-{
-    return QStringLiteral("%1 text %2").arg(QLatin1String(at), text);
-}
-
-// Text as a spreadsheet shows it: _xHHHH_ is the character of that code.
-QString unescaped(const QString &text)
-{
-    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
-    QString shown;
-    qsizetype from = 0;
-    for (const QRegularExpressionMatch &match : escape.globalMatch(text)) {
-        shown += text.mid(from, match.capturedStart() - from);
-        shown += QChar(match.captured(1).toUShort(nullptr, 16));
-        from = match.capturedEnd();
-    }
-    return shown + text.mid(from);
-}
-
-// The cells of a workbook's only sheet, in order, as numberCell and textCell write them.
-QStringList cellsOf(const QString &path)
-{
-    ZipReader zip(path);
-    QStringList sheets;
-    QByteArray sheet;
-    while (zip.nextEntry()) {
-        if (!zip.entryName().startsWith(QLatin1String("xl/worksheets/")))
-            continue;
-        sheets << zip.entryName();
-        char piece[4096];
-        while (const qsizetype got = zip.read(piece, sizeof piece))
-            sheet.append(piece, got);
-    }
-    if (sheets != QStringList{QStringLiteral("xl/worksheets/sheet1.xml")})
-        return QStringList{QStringLiteral("sheets: ") + sheets.join(u' ')};
-
-    QStringList cells;
-    QXmlStreamReader xml(sheet);
-    QString at;
-    QString type;
-    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-        if (!xml.isStartElement())
-            continue;
-        if (xml.name() == u"c") {
-            at = xml.attributes().value(QLatin1String("r")).toString();
-            type = xml.attributes().value(QLatin1String("t")).toString();
-        } else if (xml.name() == u"v" && type.isEmpty()) {
-            cells << numberCell(qPrintable(at), xml.readElementText().toDouble());
-        } else if (xml.name() == u"t" && type == u"inlineStr") {
-            cells << textCell(qPrintable(at), unescaped(xml.readElementText()));
-        } else if (xml.name() == u"v" || xml.name() == u"t") {
-            cells << at + QLatin1String(" of type ") + type;
-        }
-    }
-    if (xml.hasError())
-        cells << QStringLiteral("XML error: ") + xml.errorString();
-    return cells;
 }
 
 // The records of a CSV file as Python's csv module reads them, each byte read as one character.

@@ -2,6 +2,7 @@
 
 #include "common/PlatformError.h"
 #include "tools/Interruption.h"
+#include "tools/LineSpeed.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,8 +139,7 @@ bool PseudoTerminalLink::awaitReceiver()
     constexpr int kLookEveryMs = 20;
     constexpr int kHeldForLooks = 10;
     for (int held = 0; held < kHeldForLooks;) {
-        const termios line = lineSettings();
-        held = cfgetispeed(&line) == B19200 ? held + 1 : 0;
+        held = m_port >= 0 && inputSpeedOf(m_port) == 19200 ? held + 1 : 0;
         if (!Interruption::sleepUntil(QDeadlineTimer(kLookEveryMs)))
             return false;
     }

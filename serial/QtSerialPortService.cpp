@@ -8,6 +8,7 @@
 #include "serial/PortTable.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <limits>
@@ -30,23 +31,25 @@ const QString kPermissionAdvice = QStringLiteral(
 const QString kPermissionAdvice;
 #endif
 
-// Why a device that is there did not open, in words the user can act on. QSerialPort reports a
-// port that another program holds (its lock file, or the device's exclusive mode) as a permission
-// error too, so the device's own permissions tell the two apart, and a lock file whose program has
-// ended is named, since only its removal frees the port.
-QString openFailureReason(const QSerialPort &port, const QString &path)
+// Throws why the port did not open, in words the user can act on: DeviceAbsent when there is no
+// device, PortInUse when another program holds it. QSerialPort reports a port that another program
+// holds (its lock file, or the device's exclusive mode) as a permission error too, so the device's
+// own permissions tell the two apart, and a lock file whose program has ended is named, since only
+// its removal frees the port.
+//   "COM 3 (/dev/ttyUSB2)" => "COM 3 (/dev/ttyUSB2) is not present."
+[[noreturn]] void refuseOpen(const QSerialPort &port, const QString &name, const QString &path)
 {
     if (port.error() == QSerialPort::DeviceNotFoundError)
-        return QStringLiteral(" is not present.");
+        throw DeviceAbsent(name + QStringLiteral(" is not present."));
     if (port.error() != QSerialPort::PermissionError)
-        return QStringLiteral(": ") + port.errorString();
+        throw PlatformError(name + QStringLiteral(": ") + port.errorString());
     if (!QFileInfo(path).isReadable())
-        return QStringLiteral(": permission denied.") + kPermissionAdvice;
+        throw PlatformError(name + QStringLiteral(": permission denied.") + kPermissionAdvice);
     if (const QString lock = abandonedLockFile(path); !lock.isEmpty())
-        return QStringLiteral(" is locked by %1, which a program that has ended left behind; "
-                              "remove it: sudo rm %1")
-            .arg(lock);
-    return QStringLiteral(" is held by another program; close that program.");
+        throw PlatformError(name + QStringLiteral(" is locked by %1, which a program that has "
+                                                  "ended left behind; remove it: sudo rm %1")
+                                       .arg(lock));
+    throw PortInUse(name + QStringLiteral(" is held by another program; close that program."));
 }
 
 } // namespace
@@ -95,17 +98,11 @@ void QtSerialPortService::open()
                                .arg(m_commPort)
                                .arg(kFirstPort)
                                .arg(kLastPort));
-    // "COM 3 (/dev/ttyUSB2) is not present."
-    const QString port = QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path);
     m_port.setPortName(path);
     setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::ReadOnly)) {
-        const bool absent = m_port.error() == QSerialPort::DeviceNotFoundError;
-        const QString reason = port + openFailureReason(m_port, path);
-        m_port.clearError();
-        if (absent)
-            throw DeviceAbsent(reason);
-        throw PlatformError(reason);
+        const auto clearError = qScopeGuard([this] { m_port.clearError(); });
+        refuseOpen(m_port, QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path), path);
     }
     // A serial adapter keeps nothing that arrived before its port was opened; some versions of
     // Qt drop it here themselves, and so the tool does on all of them.

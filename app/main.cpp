@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/Display.h"
 #include "app/MainWindow.h"
+#include "capture/Capture.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
 
 #include <chrono>
@@ -16,7 +18,13 @@ int main(int argc, char *argv[])
     // Also names the user's settings folder (~/.config/Brackenfeld) for an installed program.
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));
-    requireDisplay(readCommandLine(argc, argv));
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.capture) {
+        // No window and no widget: no display is needed.
+        QCoreApplication app(argc, argv);
+        return Capture(*commandLine.capture, QCoreApplication::applicationDirPath()).run();
+    }
+    requireDisplay(commandLine);
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));

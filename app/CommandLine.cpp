@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 
+#include "serial/PortTable.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +20,12 @@ const char *const kQtOptionsWithValue[] = {
     "geometry", "qwindowgeometry",    "title",         "qwindowtitle",
     "icon",     "qwindowicon"};
 const char *const kQtFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
+
+const QString kCapture = QStringLiteral("capture");
+const QString kPort = QStringLiteral("port");
+const QString kType = QStringLiteral("type");
+const QString kOnce = QStringLiteral("once");
+const QStringList kTypes = {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")};
 
 void addQtOption(QCommandLineParser &parser, const char *name, const QString &valueName)
 {
@@ -36,6 +45,60 @@ void addQtOption(QCommandLineParser &parser, const char *name, const QString &va
     std::exit(2);
 }
 
+void addCaptureOptions(QCommandLineParser &parser)
+{
+    parser.addOption(QCommandLineOption(
+        kCapture,
+        QStringLiteral("Runs without the window: saves every upload whose checksum "
+                       "holds into <folder>, a file each, and prints its path."),
+        QStringLiteral("folder")));
+    parser.addOption(QCommandLineOption(
+        kPort,
+        QStringLiteral("With --capture: the port COM <n>, 1 to 16. By default the "
+                       "port the window last used, or else the first that opens."),
+        QStringLiteral("n")));
+    parser.addOption(QCommandLineOption(
+        kType,
+        QStringLiteral("With --capture: the files' type, xls (the default), xlsx "
+                       "or csv."),
+        QStringLiteral("type")));
+    parser.addOption(QCommandLineOption(
+        kOnce, QStringLiteral("With --capture: ends after the first saved upload.")));
+}
+
+std::optional<CaptureOptions> readCaptureOptions(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(kCapture)) {
+        for (const QString &name : {kPort, kType, kOnce}) {
+            if (parser.isSet(name))
+                refuse(QStringLiteral("--%1 goes with --capture").arg(name));
+        }
+        return std::nullopt;
+    }
+    CaptureOptions options;
+    options.folder = parser.value(kCapture);
+    if (options.folder.isEmpty())
+        refuse(QStringLiteral("--capture names no folder"));
+    if (parser.isSet(kPort)) {
+        bool number = false;
+        const int port = parser.value(kPort).toInt(&number);
+        if (!number || port < kFirstPort || port > kLastPort)
+            refuse(QStringLiteral("no port '%1': --port takes a number from %2 to %3")
+                       .arg(parser.value(kPort))
+                       .arg(kFirstPort)
+                       .arg(kLastPort));
+        options.port = qint16(port);
+    }
+    if (parser.isSet(kType)) {
+        const QString type = parser.value(kType);
+        if (!kTypes.contains(type, Qt::CaseInsensitive))
+            refuse(QStringLiteral("unknown type '%1': --type takes xls, xlsx or csv").arg(type));
+        options.suffix = QLatin1Char('.') + type.toLower();
+    }
+    options.once = parser.isSet(kOnce);
+    return options;
+}
+
 } // namespace
 
 CommandLine readCommandLine(int argc, char *argv[])
@@ -50,7 +113,12 @@ CommandLine readCommandLine(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Receives an upload from a measuring instrument on a serial port and saves it as a\n"
-        "tab-separated file that a spreadsheet opens."));
+        "tab-separated file that a spreadsheet opens.\n"
+        "\n"
+        "With --capture it runs without its window, for benches that nobody tends and for\n"
+        "scripts: each upload whose checksum holds is saved as a file of its own, named after\n"
+        "the time it arrived, and the file's path is printed, a line each. Ctrl+C, SIGTERM\n"
+        "and SIGHUP end it with status 0."));
     // Qt's options are written with one dash: -platform is one option, not -p -l -a ...
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // Not Qt's help option: its --help-all would list Qt's options, which only a display takes.
@@ -62,6 +130,7 @@ CommandLine readCommandLine(int argc, char *argv[])
         addQtOption(parser, name, QStringLiteral("value"));
     for (const char *name : kQtFlags)
         addQtOption(parser, name, QString());
+    addCaptureOptions(parser);
 
     if (!parser.parse(QCoreApplication::arguments()))
         refuse(parser.errorText());
@@ -72,5 +141,6 @@ CommandLine readCommandLine(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty())
         refuse(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    return {parser.value(QStringLiteral("platform")), parser.value(QStringLiteral("display"))};
+    return {parser.value(QStringLiteral("platform")), parser.value(QStringLiteral("display")),
+            readCaptureOptions(parser)};
 }

@@ -4,9 +4,10 @@
 
 class QSocketNotifier;
 
-// The requests to end that come from outside the window: SIGTERM, SIGHUP and SIGINT (kill, a
-// closed terminal, Ctrl+C, a logout) arrive as requested() on the window's thread instead of
-// ending the process at once. The newest instance is the one they reach.
+// The requests to end that come from outside the program: SIGTERM, SIGHUP and SIGINT (kill, a
+// closed terminal, Ctrl+C, a logout), or on Windows Ctrl+C and Ctrl+Break in the console it runs
+// in, arrive as requested() on the instance's thread instead of ending the process at once. The
+// newest instance is the one they reach.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

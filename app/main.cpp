@@ -2,8 +2,10 @@
 #include "app/Console.h"
 #include "app/Display.h"
 #include "app/MainWindow.h"
+#include "capture/Capture.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
 
 #include <chrono>
@@ -18,7 +20,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Brackenfeld"));
     QApplication::setApplicationVersion(QStringLiteral(BRACKENFELD_VERSION));
     useStartingConsole();
-    requireDisplay(readCommandLine(argc, argv));
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.capture) {
+        // No window and no widget: no display is needed.
+        QCoreApplication app(argc, argv);
+        return Capture(*commandLine.capture, QCoreApplication::applicationDirPath()).run();
+    }
+    requireDisplay(commandLine);
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brackenfeld.png")));

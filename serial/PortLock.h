@@ -8,9 +8,9 @@
 // no lock files (Windows).
 QString abandonedLockFile(const QString &devicePath);
 
-// Why a device that is there refused to open with a permission error, as the rest of a sentence
-// that begins with the port's name (" is held by another program; close that program."). Where
-// the user may not open the device, the advice that lets them; where a lock file that a program
-// which has ended left blocks it, that file. Windows has no such permissions or files: a port
-// there refuses only while another program holds it.
-QString refusalReason(const QString &devicePath);
+// Why a device that is there refused to open with a permission error, when it is not simply held
+// by another program: where the user may not open the device, that and the advice that lets them;
+// where a lock file that a program which has ended left blocks it, that file. It is the rest of a
+// sentence that begins with the port's name (": permission denied. ..."), or empty. Windows has
+// no such permissions or files: a port there refuses only while another program holds it.
+QString permissionRefusal(const QString &devicePath);

@@ -50,7 +50,7 @@ QString abandonedLockFile(const QString &devicePath)
 // QSerialPort reports a port that another program holds (its lock file, or the device's exclusive
 // mode) as a permission error too, so the device's own permissions tell the two apart, and a lock
 // file whose program has ended is named, since only its removal frees the port.
-QString refusalReason(const QString &devicePath)
+QString permissionRefusal(const QString &devicePath)
 {
     if (!QFileInfo(devicePath).isReadable())
         return QStringLiteral(": permission denied.") + kPermissionAdvice;
@@ -58,5 +58,5 @@ QString refusalReason(const QString &devicePath)
         return QStringLiteral(" is locked by %1, which a program that has ended left behind; "
                               "remove it: sudo rm %1")
             .arg(lock);
-    return QStringLiteral(" is held by another program; close that program.");
+    return {};
 }

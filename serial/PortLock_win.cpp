@@ -5,7 +5,7 @@ QString abandonedLockFile(const QString &)
     return {};
 }
 
-QString refusalReason(const QString &)
+QString permissionRefusal(const QString &)
 {
-    return QStringLiteral(" is held by another program; close that program.");
+    return {};
 }

@@ -8,6 +8,7 @@
 #include "serial/PortTable.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <limits>
@@ -23,14 +24,18 @@ constexpr int kSystemPortsLifetimeMs = 500;
 // costs more than the read itself. The window's events still come first well within a millisecond.
 constexpr qint64 kInputBatch = 64 * 1024;
 
-// Why a device that is there did not open, in words the user can act on.
-QString openFailureReason(const QSerialPort &port, const QString &path)
+// Throws why the port did not open, in words the user can act on: DeviceAbsent when there is no
+// device, PortInUse when another program holds it.
+//   "COM 3 (/dev/ttyUSB2)" => "COM 3 (/dev/ttyUSB2) is not present."
+[[noreturn]] void refuseOpen(const QSerialPort &port, const QString &name, const QString &path)
 {
     if (port.error() == QSerialPort::DeviceNotFoundError)
-        return QStringLiteral(" is not present.");
+        throw DeviceAbsent(name + QStringLiteral(" is not present."));
     if (port.error() != QSerialPort::PermissionError)
-        return QStringLiteral(": ") + port.errorString();
-    return refusalReason(path);
+        throw PlatformError(name + QStringLiteral(": ") + port.errorString());
+    if (const QString denied = permissionRefusal(path); !denied.isEmpty())
+        throw PlatformError(name + denied);
+    throw PortInUse(name + QStringLiteral(" is held by another program; close that program."));
 }
 
 } // namespace
@@ -79,17 +84,11 @@ void QtSerialPortService::open()
                                .arg(m_commPort)
                                .arg(kFirstPort)
                                .arg(highestPortNumber()));
-    // "COM 3 (/dev/ttyUSB2) is not present."
-    const QString port = QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path);
     m_port.setPortName(path);
     setInstrumentLine(m_port);
     if (!m_port.open(QIODevice::ReadOnly)) {
-        const bool absent = m_port.error() == QSerialPort::DeviceNotFoundError;
-        const QString reason = port + openFailureReason(m_port, path);
-        m_port.clearError();
-        if (absent)
-            throw DeviceAbsent(reason);
-        throw PlatformError(reason);
+        const auto clearError = qScopeGuard([this] { m_port.clearError(); });
+        refuseOpen(m_port, QStringLiteral("COM %1 (%2)").arg(m_commPort).arg(path), path);
     }
     // A serial adapter keeps nothing that arrived before its port was opened; some versions of
     // Qt drop it here themselves, and so the tool does on all of them.

@@ -15,6 +15,13 @@ public:
     using PlatformError::PlatformError;
 };
 
+// What an open throws when another program holds the port.
+class PortInUse : public PlatformError
+{
+public:
+    using PlatformError::PlatformError;
+};
+
 // What the tool asks of its serial port, under the serial component's own names. The line
 // settings are fixed: 19200 baud, 8 data bits, no parity, 1 stop bit, receive only.
 // Failing operations throw PlatformError.
@@ -33,7 +40,7 @@ public:
 
     virtual bool PortOpen() const = 0;
     // true opens port CommPort (throws when it cannot, leaving the port closed; DeviceAbsent when
-    // there is no device); false closes it.
+    // there is no device, PortInUse when another program holds it); false closes it.
     virtual void setPortOpen(bool open) = 0;
 
     // Characters waiting to be read, at most 32767 however many there are.

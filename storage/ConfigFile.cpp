@@ -2,37 +2,21 @@
 
 #include "app/Main.h"
 #include "common/PlatformError.h"
-#include "serial/PortTable.h"
 #include "storage/FileOutput.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-namespace {
-
-// Far beyond any two lines the tool writes; a larger file is read only this far.
-constexpr qint64 kLargestConfigRead = 1 << 20;
-
-} // namespace
 
 void Main::LoadConfigFile()
 {
-    QFile file(ConfigPath);
-    if (file.open(QIODevice::ReadOnly)) {
-        const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
-        file.close();
-        // Port 0 is what a start without any port writes, and a number beyond the ports of the
-        // system (COM 1 to COM 16, or to COM 256 on Windows) names no port there can be: neither
-        // remembers a port, so the one that discovery proposed stays, and Retry after plugging
-        // the instrument in finds it.
-        if (fields.portNumber && *fields.portNumber >= kFirstPort &&
-            *fields.portNumber <= highestPortNumber())
-            PortNumber = *fields.portNumber;
-        if (fields.folder) {
-            CommonDialog1.setInitDir(*fields.folder);
-            return;
-        }
+    const ConfigFields fields = readConfigFile(ConfigPath);
+    // A port that is not remembered leaves the one that discovery proposed, and Retry after
+    // plugging the instrument in finds it.
+    if (const auto port = rememberedPort(fields))
+        PortNumber = *port;
+    if (fields.folder) {
+        CommonDialog1.setInitDir(*fields.folder);
+        return;
     }
     // Missing, unreadable or incomplete: write it anew from what the tool holds now.
     SaveConfigFile();

@@ -19,3 +19,11 @@ struct ConfigFields
     std::optional<QString> folder;
 };
 ConfigFields readConfigFields(const QByteArray &content);
+
+// The fields of the file at the path; neither when it cannot be opened.
+ConfigFields readConfigFile(const QString &path);
+
+// The port that the fields remember. Port 0 is what a start without any port writes, and a number
+// beyond the ports of the system (COM 1 to COM 16, or to COM 256 on Windows) names no port there
+// can be: neither remembers a port.
+std::optional<qint16> rememberedPort(const ConfigFields &fields);

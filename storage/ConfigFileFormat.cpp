@@ -1,3 +1,4 @@
+#include "serial/PortTable.h"
 #include "storage/ConfigFile.h"
 #include "upload/LenientNumber.h"
 
@@ -8,6 +9,9 @@
 #include <limits>
 
 namespace {
+
+// Far beyond any two lines the tool writes; a larger file is read only this far.
+constexpr qint64 kLargestConfigRead = 1 << 20;
 
 // Reads the fields in order, the way a hand-edited file is most likely meant: tabs count as
 // blanks, and a lone CR or LF ends a line as CR LF does.
@@ -109,4 +113,20 @@ ConfigFields readConfigFields(const QByteArray &content)
     }
     fields.folder = QFile::decodeName(folder);
     return fields;
+}
+
+ConfigFields readConfigFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return readConfigFields(file.read(kLargestConfigRead));
+}
+
+std::optional<qint16> rememberedPort(const ConfigFields &fields)
+{
+    if (fields.portNumber && *fields.portNumber >= kFirstPort &&
+        *fields.portNumber <= highestPortNumber())
+        return fields.portNumber;
+    return std::nullopt;
 }

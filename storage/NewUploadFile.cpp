@@ -5,6 +5,8 @@
 #include "storage/UploadFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 
 namespace {
@@ -24,16 +26,19 @@ QString writeNewUploadFile(const QString &folder, const QString &stem, const QSt
                            const QByteArray &upload)
 {
     const QDir dir(folder);
-    // In the folder itself, so that taking its name moves no data; the suffix picks the format.
-    QTemporaryFile written(dir.filePath(QStringLiteral(".brackenfeld-XXXXXX") + suffix));
-    if (!written.open())
-        throw PlatformError(written.errorString());
-    written.close();
-    writeUploadFile(written.fileName(), upload);
+    // Written in the folder itself, so that taking its name moves no data, beside a name held for
+    // the moment; the suffix picks the format. Made new as a save makes it, the file gets the
+    // permissions that a saved file gets, not a temporary file's, which only its owner may read.
+    QTemporaryFile held(dir.filePath(QStringLiteral(".brackenfeld-XXXXXX")));
+    if (!held.open())
+        throw PlatformError(held.errorString());
+    const QString written = held.fileName() + suffix;
+    auto removeWritten = qScopeGuard([&written] { QFile::remove(written); });
+    writeUploadFile(written, upload);
     for (int number = 1; number <= kLastNumber; ++number) {
         const QString path = dir.filePath(numbered(stem, number, suffix));
-        if (takeFreeName(written.fileName(), path)) {
-            written.setAutoRemove(false);
+        if (takeFreeName(written, path)) {
+            removeWritten.dismiss();
             return path;
         }
     }

@@ -529,6 +529,18 @@ void TestExecutable::answersTheCommandLineWithoutADisplay_data()
     QTest::newRow("Qt's option without its value")
         << QStringList{"-style"} << "xcb" << 2 << ""
         << "brackenfeld: missing value after '-style'; see brackenfeld --help";
+    QTest::newRow("--capture without its folder")
+        << QStringList{"--capture"} << "" << 2 << ""
+        << "brackenfeld: missing value after '--capture'; see brackenfeld --help";
+    QTest::newRow("--capture, unknown type")
+        << QStringList{"--capture", "runs", "--type", "ods"} << "" << 2 << ""
+        << "brackenfeld: unknown type 'ods': --type takes xls, xlsx or csv; see brackenfeld --help";
+    QTest::newRow("--capture, no such port")
+        << QStringList{"--capture", "runs", "--port", "17"} << "" << 2 << ""
+        << "brackenfeld: no port '17': --port takes a number from 1 to 16; see brackenfeld --help";
+    QTest::newRow("--once without --capture")
+        << QStringList{"--once"} << "xcb" << 2 << ""
+        << "brackenfeld: --once goes with --capture; see brackenfeld --help";
     const QString noDisplay = QStringLiteral(
         "brackenfeld: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
         "set); `make demo` runs the tool on a virtual display");

@@ -256,6 +256,10 @@ void TestSaveUpload::newFileTakesTheFirstFreeName()
     QCOMPARE(readFile(second), QByteArray("1\t2\r\n"));
     QCOMPARE(readFile(third), QByteArray("3\t4\r\n"));
     QCOMPARE(entriesOf(folder.path()).size(), 3);
+    // Readable by whoever may read a file that a save makes there, not by its owner alone.
+    const QString saved = folder.filePath(QStringLiteral("saved.xls"));
+    writeUploadFile(saved, "5");
+    QCOMPARE(QFileInfo(second).permissions(), QFileInfo(saved).permissions());
 }
 
 void TestSaveUpload::cancelChangesNothing()

@@ -406,6 +406,7 @@ void TestSerialPort::secondServiceCannotOpenTheSamePort()
     const QString failure = openFailure(second);
     QCOMPARE(failure, QStringLiteral("COM 3 (%1) is held by another program; close that program.")
                           .arg(devicePath(kDevice)));
+    QVERIFY_THROWS_EXCEPTION(PortInUse, second.setPortOpen(true));
     QVERIFY(!second.PortOpen());
 
     QVERIFY(pty.write("first"));

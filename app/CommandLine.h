@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/CaptureOptions.h"
+#include "app/CaptureOptions.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
+#include "app/Capture.h"
 #include "app/CommandLine.h"
 #include "app/Console.h"
 #include "app/Display.h"
 #include "app/MainWindow.h"
-#include "capture/Capture.h"
 
 #include <QApplication>
 #include <QCoreApplication>

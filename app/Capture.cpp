@@ -1,6 +1,6 @@
-#include "capture/Capture.h"
+#include "app/Capture.h"
 
-#include "capture/CaptureFolder.h"
+#include "app/CaptureFolder.h"
 #include "common/PlatformError.h"
 #include "serial/PortProbe.h"
 #include "serial/PortTable.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/CaptureOptions.h"
 #include "app/TerminationSignals.h"
-#include "capture/CaptureOptions.h"
 #include "serial/QtSerialPortService.h"
 #include "upload/FrameScanner.h"
 

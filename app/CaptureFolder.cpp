@@ -1,4 +1,4 @@
-#include "capture/CaptureFolder.h"
+#include "app/CaptureFolder.h"
 
 #include "common/PlatformError.h"
 

@@ -270,10 +270,12 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
             QVERIFY(box->fontMetrics().horizontalAdvance(block.text() + u'.') >
                     width - box->cursorWidth());
     }
-    // The view stays at the top, and so does the scroll bar's thumb.
-    QCOMPARE(box->cursorForPosition(QPoint(0, 0)).blockNumber(), 0);
-    QCOMPARE(box->verticalScrollBar()->value(), 0);
+    // The view follows the newest dots: the last screen line shows, and the scroll bar's thumb
+    // stands at its end.
+    const QPoint bottom(0, box->viewport()->height() - 1);
+    QCOMPARE(box->cursorForPosition(bottom).blockNumber(), document->blockCount() - 1);
     QVERIFY(box->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(box->verticalScrollBar()->value(), box->verticalScrollBar()->maximum());
 
     m_tool->window->setUploadText(kComplete);
     QCOMPARE(document->blockCount(), 1);

@@ -259,7 +259,7 @@ void MainWindow::insertComPort(int index, const QString &entry, std::function<QS
     const QString shown = m_comboBox->currentText();
     m_comboBox->insertItem(index, entry);
     m_portDescriptions.insert(m_portDescriptions.begin() + index, std::move(describe));
-    m_comboBox->setEditText(shown);
+    setComPortText(shown);
 }
 
 void MainWindow::removeComPort(int index)
@@ -267,7 +267,7 @@ void MainWindow::removeComPort(int index)
     const QString shown = m_comboBox->currentText();
     m_comboBox->removeItem(index);
     m_portDescriptions.erase(m_portDescriptions.begin() + index);
-    m_comboBox->setEditText(shown);
+    setComPortText(shown);
 }
 
 void MainWindow::describePortAt(const QPoint &position)
@@ -295,6 +295,9 @@ QString MainWindow::comPortText() const
 
 void MainWindow::setComPortText(const QString &text)
 {
+    // The open list highlights the entry of the port shown, none where it is not listed. Setting
+    // the current entry does not count as a pick: no port is opened.
+    m_comboBox->setCurrentIndex(m_comboBox->findText(text));
     m_comboBox->setEditText(text);
 }
 

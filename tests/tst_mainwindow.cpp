@@ -361,8 +361,10 @@ void TestMainWindow::loadListsThePortsAndOpensTheFirst()
 
 void TestMainWindow::listFollowsDevicesThatComeAndGo()
 {
+    Instrument com1(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
     auto com12 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyACM3"));
+    QVERIFY(writeFile(m_tool->window->configPath(), settingsFile(3, m_tool->devices.path())));
     startTool();
     auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
     const auto entries = [combo] {
@@ -371,11 +373,14 @@ void TestMainWindow::listFollowsDevicesThatComeAndGo()
             texts << combo->itemText(i);
         return texts;
     };
+    // The open list highlights the port in use, not the first one that start-up tried.
+    QCOMPARE(combo->currentIndex(), 1);
 
     Instrument com2(m_tool->devices.path(), QStringLiteral("ttyUSB1"));
     com12.reset();
-    QTRY_COMPARE(entries(), (QStringList{"COM 2", "COM 3"}));
+    QTRY_COMPARE(entries(), (QStringList{"COM 1", "COM 2", "COM 3"}));
     QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
+    QCOMPARE(combo->currentIndex(), 2);
     QVERIFY(m_tool->window->serialPort().PortOpen());
     QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(3));
     QVERIFY(m_tool->responder.boxes.isEmpty());

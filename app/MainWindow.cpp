@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Accessibility.h"
+#include "app/RecoveryDialog.h"
 #include "app/StatusBox.h"
 #include "common/YesNoBox.h"
 
@@ -245,6 +246,13 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
         return Answer::Other;
     // OK, Cancel, or the box closed with Esc or its close box.
     return answer == QMessageBox::Retry ? Answer::Retry : closedAnswer(buttons);
+}
+
+void MainWindow::showRecoveryDialog(const QList<KeptUploadRow> &rows, const QString &folder,
+                                    const RecoveryHandler &handle)
+{
+    RecoveryDialog dialog(rows, folder, handle, this);
+    dialog.exec();
 }
 
 void MainWindow::clearComPorts()

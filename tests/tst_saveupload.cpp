@@ -327,6 +327,8 @@ void TestSaveUpload::newFileTakesTheFirstFreeName()
     QCOMPARE(readFile(second), QByteArray("1\t2\r\n"));
     QCOMPARE(readFile(third), QByteArray("3\t4\r\n"));
     QCOMPARE(entriesOf(folder.path()).size(), 3);
+    // As a Save makes a new file, not as a temporary file is made.
+    QCOMPARE(modeOf(second), newFileMode());
 }
 
 void TestSaveUpload::cancelChangesNothing()

@@ -232,8 +232,10 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
 {
     const QMessageBox::Icon shown =
         icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon;
-    if (buttons == Buttons::YesNo) {
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) {
         YesNoBox box(shown, Main::kApplicationTitle, text, this);
+        if (buttons == Buttons::YesNoDefaultNo)
+            box.setDefaultButton(QMessageBox::No);
         return box.ask() ? Answer::Yes : Answer::No;
     }
     QMessageBox box(

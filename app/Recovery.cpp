@@ -155,7 +155,7 @@ QList<int> Main::discardKeptUploads(std::vector<KeptUpload> &kept, const QList<i
             : QStringLiteral("Do you want to discard %1 uploads that were never saved? They "
                              "cannot be brought back.")
                   .arg(rows.size());
-    if (m_window.messageBox(question, WindowOperations::Buttons::YesNo,
+    if (m_window.messageBox(question, WindowOperations::Buttons::YesNoDefaultNo,
                             WindowOperations::Icon::None) != WindowOperations::Answer::Yes)
         return {};
     for (const int row : rows)

@@ -16,7 +16,10 @@ public:
     {
         Ok,
         RetryCancel,
-        YesNo
+        YesNo,
+        // Yes and No, with No the default button: for a question whose Yes gives something up,
+        // so that a stray Enter keeps it.
+        YesNoDefaultNo
     };
     enum class Icon
     {
@@ -64,6 +67,7 @@ public:
         case Buttons::RetryCancel:
             return Answer::Cancel;
         case Buttons::YesNo:
+        case Buttons::YesNoDefaultNo:
             return Answer::No;
         }
         return Answer::Cancel;

@@ -438,18 +438,24 @@ void TestMainWindow::onlyYesOrNoAnswersAQuestion_data()
     QTest::addColumn<Buttons>("buttons");
     QTest::addColumn<QList<QMessageBox::StandardButton>>("presses");
     QTest::addColumn<Answer>("answer");
+    // The button that Enter presses.
+    QTest::addColumn<QMessageBox::StandardButton>("enter");
 
     const auto escape = BoxResponder::kEscape;
     const auto closeBox = BoxResponder::kCloseBox;
     QTest::newRow("Yes/No: Esc, then Yes")
-        << Buttons::YesNo << QList{escape, QMessageBox::Yes} << Answer::Yes;
+        << Buttons::YesNo << QList{escape, QMessageBox::Yes} << Answer::Yes << QMessageBox::Yes;
     QTest::newRow("Yes/No: the close box and Esc, then No")
-        << Buttons::YesNo << QList{closeBox, escape, QMessageBox::No} << Answer::No;
+        << Buttons::YesNo << QList{closeBox, escape, QMessageBox::No} << Answer::No
+        << QMessageBox::Yes;
+    QTest::newRow("Yes/No, No the default: Esc, then Yes")
+        << Buttons::YesNoDefaultNo << QList{escape, QMessageBox::Yes} << Answer::Yes
+        << QMessageBox::No;
     QTest::newRow("Retry/Cancel: Esc cancels")
-        << Buttons::RetryCancel << QList{escape} << Answer::Cancel;
+        << Buttons::RetryCancel << QList{escape} << Answer::Cancel << QMessageBox::Retry;
     QTest::newRow("Retry/Cancel: the close box cancels")
-        << Buttons::RetryCancel << QList{closeBox} << Answer::Cancel;
-    QTest::newRow("OK: Esc") << Buttons::Ok << QList{escape} << Answer::Ok;
+        << Buttons::RetryCancel << QList{closeBox} << Answer::Cancel << QMessageBox::Retry;
+    QTest::newRow("OK: Esc") << Buttons::Ok << QList{escape} << Answer::Ok << QMessageBox::Ok;
 }
 
 void TestMainWindow::onlyYesOrNoAnswersAQuestion()
@@ -457,6 +463,7 @@ void TestMainWindow::onlyYesOrNoAnswersAQuestion()
     QFETCH(WindowOperations::Buttons, buttons);
     QFETCH(QList<QMessageBox::StandardButton>, presses);
     QFETCH(WindowOperations::Answer, answer);
+    QFETCH(QMessageBox::StandardButton, enter);
 
     m_tool->window->show();
     m_tool->responder.presses = presses;
@@ -466,6 +473,7 @@ void TestMainWindow::onlyYesOrNoAnswersAQuestion()
     // One box took every press.
     QCOMPARE(m_tool->responder.boxes.size(), 1);
     QVERIFY(m_tool->responder.presses.isEmpty());
+    QCOMPARE(m_tool->responder.boxes[0].defaultButton, enter);
 }
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()

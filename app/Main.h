@@ -83,8 +83,15 @@ private:
     // user is told of that once.
     std::optional<KeptUpload> keepUntilSaved(const QByteArray &upload);
     void forgetKeptUpload();
-    // At start-up, the uploads that programs which have ended never saved.
+    // At start-up, the uploads that programs which have ended never saved, in one dialog.
     void offerUnsavedUploads();
+    // The dialog's requests, on the uploads it lists; each returns the rows it dealt with.
+    QList<int> saveKeptUploads(std::vector<KeptUpload> &kept, const QList<int> &rows,
+                               const QString &folder, const QString &suffix);
+    QList<int> saveKeptUploadThroughDialog(std::vector<KeptUpload> &kept, int row);
+    QList<int> discardKeptUploads(std::vector<KeptUpload> &kept, const QList<int> &rows);
+    // The kept upload, or nothing where it cannot be read, which the user is told of.
+    std::optional<QByteArray> readKeptUpload(const KeptUpload &kept);
     // Asks the question until the user answers No, or Yes and the save completes; true when saved.
     bool askToSave(const QString &question, const std::function<bool()> &save);
     // The file dialog, then the file: true when the upload was written.

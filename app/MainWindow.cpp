@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Accessibility.h"
+#include "app/RecoveryDialog.h"
 #include "app/StatusBox.h"
 #include "common/YesNoBox.h"
 
@@ -231,8 +232,10 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
 {
     const QMessageBox::Icon shown =
         icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon;
-    if (buttons == Buttons::YesNo) {
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) {
         YesNoBox box(shown, Main::kApplicationTitle, text, this);
+        if (buttons == Buttons::YesNoDefaultNo)
+            box.setDefaultButton(QMessageBox::No);
         return box.ask() ? Answer::Yes : Answer::No;
     }
     QMessageBox box(
@@ -247,6 +250,13 @@ WindowOperations::Answer MainWindow::messageBox(const QString &text, Buttons but
     return answer == QMessageBox::Retry ? Answer::Retry : closedAnswer(buttons);
 }
 
+void MainWindow::showRecoveryDialog(const QList<KeptUploadRow> &rows, const QString &folder,
+                                    const RecoveryHandler &handle)
+{
+    RecoveryDialog dialog(rows, folder, handle, this);
+    dialog.exec();
+}
+
 void MainWindow::clearComPorts()
 {
     m_comboBox->clear();
@@ -259,7 +269,7 @@ void MainWindow::insertComPort(int index, const QString &entry, std::function<QS
     const QString shown = m_comboBox->currentText();
     m_comboBox->insertItem(index, entry);
     m_portDescriptions.insert(m_portDescriptions.begin() + index, std::move(describe));
-    m_comboBox->setEditText(shown);
+    setComPortText(shown);
 }
 
 void MainWindow::removeComPort(int index)
@@ -267,7 +277,7 @@ void MainWindow::removeComPort(int index)
     const QString shown = m_comboBox->currentText();
     m_comboBox->removeItem(index);
     m_portDescriptions.erase(m_portDescriptions.begin() + index);
-    m_comboBox->setEditText(shown);
+    setComPortText(shown);
 }
 
 void MainWindow::describePortAt(const QPoint &position)
@@ -295,6 +305,9 @@ QString MainWindow::comPortText() const
 
 void MainWindow::setComPortText(const QString &text)
 {
+    // The open list highlights the entry of the port shown, none where it is not listed. Setting
+    // the current entry does not count as a pick: no port is opened.
+    m_comboBox->setCurrentIndex(m_comboBox->findText(text));
     m_comboBox->setEditText(text);
 }
 

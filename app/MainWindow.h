@@ -65,6 +65,8 @@ public:
     void showBusy(bool busy) override;
     Answer messageBox(const QString &text, Buttons buttons, Icon icon,
                       const QString &otherButton = {}) override;
+    void showRecoveryDialog(const QList<KeptUploadRow> &rows, const QString &folder,
+                            const RecoveryHandler &handle) override;
     void clearComPorts() override;
     void insertComPort(int index, const QString &entry, std::function<QString()> describe) override;
     void removeComPort(int index) override;

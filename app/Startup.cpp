@@ -1,7 +1,6 @@
 #include "app/Main.h"
 #include "common/PlatformError.h"
 #include "storage/ConfigLocation.h"
-#include "storage/UploadTable.h"
 
 #include <algorithm>
 #include <utility>
@@ -52,29 +51,6 @@ void Main::Form_Load()
         MSComm1.setCommPort(PortNumber);
         closePort();
     } while (!openStartupPort());
-}
-
-void Main::offerUnsavedUploads()
-{
-    for (KeptUpload &left : m_unsaved.leftBehind()) {
-        QByteArray upload;
-        try {
-            upload = left.upload();
-        } catch (const PlatformError &) {
-            // Unreadable now; it stays for a later start.
-            continue;
-        }
-        const QDateTime received = left.received();
-        const qsizetype lines = lineCountOf(upload);
-        const QString question =
-            QStringLiteral("An upload received on %1 at %2 (%3 %4) was never saved. Do you want "
-                           "to save it now?")
-                .arg(received.toString(QStringLiteral("yyyy-MM-dd")),
-                     received.toString(QStringLiteral("HH:mm")), QString::number(lines),
-                     lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"));
-        askToSave(question, [&] { return saveThroughDialog(upload); });
-        left.forget();
-    }
 }
 
 bool Main::openStartupPort()

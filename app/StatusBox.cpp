@@ -1,6 +1,7 @@
 #include "app/StatusBox.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -101,6 +102,9 @@ void StatusBox::showPending()
         rest = rest.sliced(fitting);
     }
     m_pending.clear();
+    // The view follows the newest dots, so that what it shows moves while characters come in,
+    // however long the upload: a full box would otherwise stand still for minutes.
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 // Measuring is the costly part, so the count is found by doubling and then halving: a few

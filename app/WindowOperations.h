@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QSizeF>
 #include <QString>
 
@@ -14,7 +16,10 @@ public:
     {
         Ok,
         RetryCancel,
-        YesNo
+        YesNo,
+        // Yes and No, with No the default button: for a question whose Yes gives something up,
+        // so that a stray Enter keeps it.
+        YesNoDefaultNo
     };
     enum class Icon
     {
@@ -62,10 +67,44 @@ public:
         case Buttons::RetryCancel:
             return Answer::Cancel;
         case Buttons::YesNo:
+        case Buttons::YesNoDefaultNo:
             return Answer::No;
         }
         return Answer::Cancel;
     }
+
+    // An upload that a program which has ended kept unsaved, as the recovery dialog lists it.
+    struct KeptUploadRow
+    {
+        QDateTime received;
+        qsizetype lines = 0;
+        qsizetype bytes = 0;
+        QString firstLine;
+    };
+    // What the user asked of the recovery dialog, on rows numbered as they were given.
+    struct RecoveryRequest
+    {
+        enum Action
+        {
+            // The checked rows, written into folder as files of suffix's type (".xls").
+            SaveAll,
+            // The selected row, through the file dialog.
+            Save,
+            // The checked rows, given up.
+            Discard
+        };
+        Action action = Save;
+        QList<int> rows;
+        QString folder;
+        QString suffix;
+    };
+    // Carries a request out; returns the rows that it dealt with, which leave the list.
+    using RecoveryHandler = std::function<QList<int>(const RecoveryRequest &)>;
+    // The recovery dialog: lists the rows, oldest first, each checked, and hands every request
+    // to handle. It returns once no row is left, or when the user puts the rest off to the next
+    // start (Later, Esc, the close box). Its folder chooser starts in folder.
+    virtual void showRecoveryDialog(const QList<KeptUploadRow> &rows, const QString &folder,
+                                    const RecoveryHandler &handle) = 0;
 
     virtual void clearComPorts() = 0;
     // The entry's tool tip is asked of describe only when it is about to show: describing the

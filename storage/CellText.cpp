@@ -32,7 +32,7 @@ constexpr char16_t kWindows1252[32] = {
 };
 
 // A character from U+0080 to U+FFFF: two or three bytes.
-void appendUtf8(std::string &text, char16_t code)
+template <typename Text> void appendUtf8(Text &text, char16_t code)
 {
     if (code < 0x800) {
         text += static_cast<char>(0xC0 | code >> 6);
@@ -43,7 +43,25 @@ void appendUtf8(std::string &text, char16_t code)
     text += static_cast<char>(0x80 | (code & 0x3F));
 }
 
+char16_t windows1252Code(unsigned char byte)
+{
+    return byte < 0xA0 ? kWindows1252[byte - 0x80] : char16_t(byte);
+}
+
 } // namespace
+
+QByteArray utf8OfWindows1252(QByteArrayView text)
+{
+    QByteArray utf8;
+    utf8.reserve(text.size());
+    for (const char byte : text) {
+        if (static_cast<unsigned char>(byte) < 0x80)
+            utf8 += byte;
+        else
+            appendUtf8(utf8, windows1252Code(static_cast<unsigned char>(byte)));
+    }
+    return utf8;
+}
 
 CellText::Encoding CellText::encodingOf(QByteArrayView upload)
 {
@@ -61,7 +79,7 @@ const char *CellText::of(QByteArrayView field)
         } else if (byte == '_' && startsWithEscape(rest)) {
             m_text += "_x005F_";
         } else if (m_encoding == Encoding::Windows1252 && byte >= 0x80) {
-            appendUtf8(m_text, byte < 0xA0 ? kWindows1252[byte - 0x80] : char16_t(byte));
+            appendUtf8(m_text, windows1252Code(byte));
         } else if (m_encoding == Encoding::Utf8 && startsWithNoncharacter(rest)) {
             m_text += rest[2] == '\xBE' ? "_xFFFE_" : "_xFFFF_";
             at += 2;

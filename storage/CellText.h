@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 #include <string>
+
+// Windows-1252 text in UTF-8, each byte read as a text cell reads it: "caf\xE9" => "café".
+QByteArray utf8OfWindows1252(QByteArrayView text);
 
 // The text of a text cell, in the UTF-8 that libxlsxwriter takes. An upload that is valid UTF-8
 // throughout is read as UTF-8; any other is read byte by byte as Windows-1252, the code page of

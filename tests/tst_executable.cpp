@@ -32,6 +32,7 @@ const QString kMainWindow = QStringLiteral("^Corvallen Brindlow Brackenfeld  ver
                             QLatin1Char('$');
 const QString kMessageBox = QStringLiteral("^Brackenfeld$");
 const QString kFileDialog = QStringLiteral("^Open$");
+const QString kRecoveryDialog = QStringLiteral("^Unsaved uploads - Brackenfeld$");
 
 // Centres of the buttons in the main window's client area; without a window manager the
 // window has no frame, so these are window coordinates too.
@@ -435,14 +436,14 @@ void TestExecutable::uploadLeftByAKilledProgramIsOfferedAtTheNextStart()
     m_tool->kill();
     QVERIFY(m_tool->waitForFinished(kCommandMs));
 
-    // The next start offers it before its window shows; Yes saves it as Save does.
+    // The next start lists it before its window shows; Save (Alt+S) saves it as Save does.
     startProgram();
-    const QString offer = waitForWindow(kMessageBox);
+    const QString offer = waitForWindow(kRecoveryDialog);
     QVERIFY2(!offer.isEmpty(), "the unsaved upload was not offered");
     QVERIFY(findWindow(kMainWindow).isEmpty());
-    QVERIFY(keys(offer, {"y"}));
+    QVERIFY(keys(offer, {"alt+s"}));
     const QString dialog = waitForWindow(kFileDialog);
-    QVERIFY2(!dialog.isEmpty(), "Yes did not open the file dialog");
+    QVERIFY2(!dialog.isEmpty(), "Save did not open the file dialog");
     const QString recovered = m_saves->filePath(QStringLiteral("recovered.xls"));
     saveAs(dialog, recovered);
     const QString mainWindow = waitForWindow(kMainWindow);

@@ -1,3 +1,4 @@
+#include "app/RecoveryDialog.h"
 #include "storage/QtFileDialogService.h"
 
 #include <QApplication>
@@ -10,9 +11,12 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <functional>
 
@@ -71,9 +75,11 @@ ShownBox typeAndPressEnter(QFileDialog *dialog, const QString &name,
 {
     // With the focus in the field, as the user types there: only then does the list let go of
     // the file that an earlier name selected in it.
+    // A dialog that another dialog opens takes the focus only once it shows.
+    const bool exposed = QTest::qWaitForWindowExposed(dialog);
     dialog->activateWindow();
     auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    if (!edit || !QTest::qWaitForWindowActive(dialog)) {
+    if (!edit || !exposed || !QTest::qWaitForWindowActive(dialog)) {
         dialog->reject();
         return {};
     }
@@ -145,6 +151,7 @@ private slots:
     void cancelWithoutCancelErrorKeepsFileName();
     void initDirIsKeptExactlyAsSet_data();
     void initDirIsKeptExactlyAsSet();
+    void recoveryDialogHandsOnWhatTheUserAsks();
 };
 
 void TestFileDialog::startsInInitDirWithQtsOwnOpenTitleAndButtons()
@@ -491,6 +498,94 @@ void TestFileDialog::initDirIsKeptExactlyAsSet()
     service.ShowOpen();
     QVERIFY(shown);
     QCOMPARE(service.InitDir(), initDir);
+}
+
+void TestFileDialog::recoveryDialogHandsOnWhatTheUserAsks()
+{
+    using Request = WindowOperations::RecoveryRequest;
+    QTemporaryDir start;
+    QTemporaryDir target;
+    const QDateTime received(QDate(2026, 12, 9), QTime(15, 49, 12, 870), QTimeZone::utc());
+    const QList<WindowOperations::KeptUploadRow> rows{
+        {received, 2, 10, QStringLiteral("1,2")},
+        {received.addSecs(1), 1, 3, QStringLiteral("abc")},
+        {received.addDays(1), 4, 2560, QStringLiteral("café,5")}};
+    QList<Request> requests;
+    // Save All deals with what it was given; the Save's dialog is cancelled.
+    const auto handle = [&](const Request &request) {
+        requests << request;
+        return request.action == Request::SaveAll ? request.rows : QList<int>();
+    };
+    RecoveryDialog recovery(rows, start.path(), handle);
+
+    QStringList shown;
+    QStringList afterSaveAll;
+    QString chooserFolder;
+    bool discardEnabled = true;
+    WhenModal<RecoveryDialog> user([&](RecoveryDialog *dialog) {
+        // Closed whatever happens, so that a failure ends the test rather than leave it waiting.
+        const auto closes = qScopeGuard([dialog] { dialog->reject(); });
+        auto *list = dialog->findChild<QTreeWidget *>();
+        if (!list || !QTest::qWaitForWindowActive(dialog))
+            return;
+        const auto rowTexts = [list] {
+            QStringList texts;
+            for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem *item = list->topLevelItem(i);
+                texts << QStringLiteral("%1 %2 | %3 | %4 | %5")
+                             .arg(item->checkState(0) == Qt::Checked ? "x" : "-")
+                             .arg(item->text(0), item->text(1), item->text(2), item->text(3));
+            }
+            return texts;
+        };
+        shown = rowTexts();
+        // The second unchecked with Space, the type chosen, then Save All: a folder typed into
+        // the chooser and Return choose it.
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Space);
+        QTest::keyClick(dialog, Qt::Key_T, Qt::AltModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        WhenDialog chooser([&](QFileDialog *dialog) {
+            chooserFolder = dialog->directory().absolutePath();
+            typeAndPressEnter(dialog, target.path());
+            if (dialog->isVisible())
+                clickCancel(dialog);
+        });
+        // A mnemonic clicks its button a moment later, as a click by the mouse shows.
+        QTest::keyClick(dialog, Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(requests.size(), 1);
+        afterSaveAll = rowTexts();
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        // Save takes the selected one; with none checked, Discard has nothing to act on.
+        QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(requests.size(), 2);
+        auto *discard = dialog->findChild<QPushButton *>(QStringLiteral("DiscardButton"));
+        discardEnabled = discard && discard->isEnabled();
+        // Esc is Later.
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QCOMPARE(recovery.exec(), int(QDialog::Rejected));
+
+    QCOMPARE(recovery.windowTitle(), QStringLiteral("Unsaved uploads - Brackenfeld"));
+    const QString time = received.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown[0], QStringLiteral("x %1 | 2 | 10 bytes | 1,2").arg(time));
+    // "2.5 kB", by the user's locale.
+    const QString size = QLocale().formattedDataSize(2560, 1, QLocale::DataSizeTraditionalFormat);
+    QCOMPARE(shown[2].section(u'|', 1), QStringLiteral(" 4 | %1 | café,5").arg(size));
+    QCOMPARE(chooserFolder, QDir(start.path()).absolutePath());
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests[0].action, Request::SaveAll);
+    QCOMPARE(requests[0].rows, (QList<int>{0, 2}));
+    QCOMPARE(requests[0].folder, QDir::toNativeSeparators(target.path()));
+    QCOMPARE(requests[0].suffix, QStringLiteral(".csv"));
+    QCOMPARE(afterSaveAll.size(), 1);
+    QVERIFY(afterSaveAll[0].startsWith(QStringLiteral("- ")));
+    QCOMPARE(requests[1].action, Request::Save);
+    QCOMPARE(requests[1].rows, QList<int>{1});
+    QVERIFY(!discardEnabled);
 }
 
 QTEST_MAIN(TestFileDialog)

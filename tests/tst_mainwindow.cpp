@@ -270,10 +270,12 @@ void TestMainWindow::progressLineWrapsLikeOneLine()
             QVERIFY(box->fontMetrics().horizontalAdvance(block.text() + u'.') >
                     width - box->cursorWidth());
     }
-    // The view stays at the top, and so does the scroll bar's thumb.
-    QCOMPARE(box->cursorForPosition(QPoint(0, 0)).blockNumber(), 0);
-    QCOMPARE(box->verticalScrollBar()->value(), 0);
+    // The view follows the newest dots: the last screen line shows, and the scroll bar's thumb
+    // stands at its end.
+    const QPoint bottom(0, box->viewport()->height() - 1);
+    QCOMPARE(box->cursorForPosition(bottom).blockNumber(), document->blockCount() - 1);
     QVERIFY(box->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(box->verticalScrollBar()->value(), box->verticalScrollBar()->maximum());
 
     m_tool->window->setUploadText(kComplete);
     QCOMPARE(document->blockCount(), 1);
@@ -359,8 +361,10 @@ void TestMainWindow::loadListsThePortsAndOpensTheFirst()
 
 void TestMainWindow::listFollowsDevicesThatComeAndGo()
 {
+    Instrument com1(m_tool->devices.path(), QStringLiteral("ttyUSB0"));
     Instrument com3(m_tool->devices.path(), QStringLiteral("ttyUSB2"));
     auto com12 = std::make_unique<Instrument>(m_tool->devices.path(), QStringLiteral("ttyACM3"));
+    QVERIFY(writeFile(m_tool->window->configPath(), settingsFile(3, m_tool->devices.path())));
     startTool();
     auto *combo = m_tool->window->findChild<QComboBox *>("ComComboBox");
     const auto entries = [combo] {
@@ -369,11 +373,14 @@ void TestMainWindow::listFollowsDevicesThatComeAndGo()
             texts << combo->itemText(i);
         return texts;
     };
+    // The open list highlights the port in use, not the first one that start-up tried.
+    QCOMPARE(combo->currentIndex(), 1);
 
     Instrument com2(m_tool->devices.path(), QStringLiteral("ttyUSB1"));
     com12.reset();
-    QTRY_COMPARE(entries(), (QStringList{"COM 2", "COM 3"}));
+    QTRY_COMPARE(entries(), (QStringList{"COM 1", "COM 2", "COM 3"}));
     QCOMPARE(combo->currentText(), QStringLiteral("COM 3"));
+    QCOMPARE(combo->currentIndex(), 2);
     QVERIFY(m_tool->window->serialPort().PortOpen());
     QCOMPARE(m_tool->window->serialPort().CommPort(), qint16(3));
     QVERIFY(m_tool->responder.boxes.isEmpty());
@@ -431,18 +438,24 @@ void TestMainWindow::onlyYesOrNoAnswersAQuestion_data()
     QTest::addColumn<Buttons>("buttons");
     QTest::addColumn<QList<QMessageBox::StandardButton>>("presses");
     QTest::addColumn<Answer>("answer");
+    // The button that Enter presses.
+    QTest::addColumn<QMessageBox::StandardButton>("enter");
 
     const auto escape = BoxResponder::kEscape;
     const auto closeBox = BoxResponder::kCloseBox;
     QTest::newRow("Yes/No: Esc, then Yes")
-        << Buttons::YesNo << QList{escape, QMessageBox::Yes} << Answer::Yes;
+        << Buttons::YesNo << QList{escape, QMessageBox::Yes} << Answer::Yes << QMessageBox::Yes;
     QTest::newRow("Yes/No: the close box and Esc, then No")
-        << Buttons::YesNo << QList{closeBox, escape, QMessageBox::No} << Answer::No;
+        << Buttons::YesNo << QList{closeBox, escape, QMessageBox::No} << Answer::No
+        << QMessageBox::Yes;
+    QTest::newRow("Yes/No, No the default: Esc, then Yes")
+        << Buttons::YesNoDefaultNo << QList{escape, QMessageBox::Yes} << Answer::Yes
+        << QMessageBox::No;
     QTest::newRow("Retry/Cancel: Esc cancels")
-        << Buttons::RetryCancel << QList{escape} << Answer::Cancel;
+        << Buttons::RetryCancel << QList{escape} << Answer::Cancel << QMessageBox::Retry;
     QTest::newRow("Retry/Cancel: the close box cancels")
-        << Buttons::RetryCancel << QList{closeBox} << Answer::Cancel;
-    QTest::newRow("OK: Esc") << Buttons::Ok << QList{escape} << Answer::Ok;
+        << Buttons::RetryCancel << QList{closeBox} << Answer::Cancel << QMessageBox::Retry;
+    QTest::newRow("OK: Esc") << Buttons::Ok << QList{escape} << Answer::Ok << QMessageBox::Ok;
 }
 
 void TestMainWindow::onlyYesOrNoAnswersAQuestion()
@@ -450,6 +463,7 @@ void TestMainWindow::onlyYesOrNoAnswersAQuestion()
     QFETCH(WindowOperations::Buttons, buttons);
     QFETCH(QList<QMessageBox::StandardButton>, presses);
     QFETCH(WindowOperations::Answer, answer);
+    QFETCH(QMessageBox::StandardButton, enter);
 
     m_tool->window->show();
     m_tool->responder.presses = presses;
@@ -459,6 +473,7 @@ void TestMainWindow::onlyYesOrNoAnswersAQuestion()
     // One box took every press.
     QCOMPARE(m_tool->responder.boxes.size(), 1);
     QVERIFY(m_tool->responder.presses.isEmpty());
+    QCOMPARE(m_tool->responder.boxes[0].defaultButton, enter);
 }
 
 void TestMainWindow::pickingAnotherPortMovesTheOpenPort()

@@ -24,7 +24,8 @@ private slots:
     void checksumErrorDiscardsOnlyWhatFollowedTheLastUpload();
     void checksumErrorWithoutAnEarlierUploadDiscardsEverything();
     void clearDuringAnUploadDiscardsItsBeginning();
-    void clearAfterAnUploadResetsEverything();
+    void clearAfterAnUploadAsksBeforeItGoes_data();
+    void clearAfterAnUploadAsksBeforeItGoes();
     void twoFramesInOneReadLeaveTheSecond();
     void loopWaitsOnlyWhileNothingIsWaiting();
     void lostDeviceIsReportedOnceAndRetriedQuietly_data();
@@ -171,7 +172,9 @@ void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
 {
     FakeTool tool;
     tool.receive({kTable.left(6)});
+    // Nothing decoded is lost, so nothing is asked.
     tool.main.ClearButton_Click();
+    QVERIFY(tool.window.boxes.isEmpty());
     tool.receive({kTable.mid(6)});
     QCOMPARE(tool.window.text, kUploading);
     QVERIFY(tool.main.UploadData.isEmpty());
@@ -181,17 +184,69 @@ void TestReceiveLoop::clearDuringAnUploadDiscardsItsBeginning()
     QCOMPARE(tool.main.UploadData, QByteArray("abc"));
 }
 
-void TestReceiveLoop::clearAfterAnUploadResetsEverything()
+void TestReceiveLoop::clearAfterAnUploadAsksBeforeItGoes_data()
 {
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QList<Answer>>("answers");
+    // The file dialog's answer to the save that Yes starts.
+    QTest::addColumn<QString>("saveAs");
+    QTest::addColumn<int>("boxes");
+    QTest::addColumn<bool>("cleared");
+
+    const QString cancel = FakeFileDialog::kCancel;
+    QTest::newRow("saved: nothing asked") << true << QList<Answer>{} << QString() << 0 << true;
+    QTest::newRow("no") << false << QList<Answer>{Answer::No} << QString() << 1 << true;
+    QTest::newRow("yes and a save")
+        << false << QList<Answer>{Answer::Yes} << QStringLiteral("abc.xls") << 1 << true;
+    QTest::newRow("yes and a cancelled dialog")
+        << false << QList<Answer>{Answer::Yes} << cancel << 1 << false;
+    QTest::newRow("yes and a refused save")
+        << false << QList<Answer>{Answer::Yes} << QStringLiteral("no such folder/abc.xls") << 2
+        << false;
+}
+
+void TestReceiveLoop::clearAfterAnUploadAsksBeforeItGoes()
+{
+    QFETCH(bool, saved);
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QString, saveAs);
+    QFETCH(int, boxes);
+    QFETCH(bool, cleared);
+
     FakeTool tool;
-    tool.receive({kAbc, "\x02partial"});
+    tool.receive({kAbc});
+    if (saved)
+        tool.saveAs({tool.folder.filePath(QStringLiteral("earlier.xls"))});
+    tool.receive({"\x02partial"});
+    tool.window.answers = answers;
+    tool.dialog.choices = {saveAs == FakeFileDialog::kCancel ? saveAs
+                                                             : tool.folder.filePath(saveAs)};
     tool.main.ClearButton_Click();
-    QCOMPARE(tool.main.DataSaved, qint16(1));
-    QVERIFY(tool.main.UploadData.isEmpty());
-    QVERIFY(tool.main.receivedCharacters().isEmpty());
-    QCOMPARE(tool.window.text, QString());
-    QVERIFY(!tool.window.save);
+
+    QCOMPARE(tool.window.boxes.size(), boxes);
+    if (boxes > 0) {
+        QCOMPARE(tool.window.boxes[0].text, kClearQuestion);
+        QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::YesNo);
+    }
+    if (saveAs == QStringLiteral("abc.xls"))
+        QCOMPARE(readFile(tool.folder.filePath(saveAs)), QByteArray("abc\r\n"));
     QVERIFY(tool.port.PortOpen());
+    if (cleared) {
+        QCOMPARE(tool.main.DataSaved, qint16(1));
+        QVERIFY(tool.main.UploadData.isEmpty());
+        QVERIFY(tool.main.receivedCharacters().isEmpty());
+        QCOMPARE(tool.window.text, QString());
+        QVERIFY(!tool.window.save);
+        QVERIFY(tool.keptUploads().isEmpty());
+        return;
+    }
+    // As it was: the upload, what followed it, and its copy on disk.
+    QCOMPARE(tool.main.DataSaved, qint16(0));
+    QCOMPARE(tool.main.UploadData, QByteArray("abc"));
+    QCOMPARE(tool.main.receivedCharacters(), QByteArray("\x02partial"));
+    QCOMPARE(tool.window.text, kUploading);
+    QVERIFY(tool.window.save);
+    QCOMPARE(tool.keptUploads(), QByteArrayList{"abc\r\n"});
 }
 
 void TestReceiveLoop::twoFramesInOneReadLeaveTheSecond()

@@ -35,15 +35,19 @@ mode_t newFileMode()
     return 0666 & ~mask;
 }
 
-// The records of a CSV file as Python's csv module reads them, each byte read as one character.
+// The records of a CSV file as Python's csv module reads them: UTF-8 after a byte-order mark,
+// and otherwise each byte read as one character.
 QList<QStringList> csvRecordsOf(const QString &path)
 {
     QProcess python;
     python.start(QStringLiteral("python3"),
                  {QStringLiteral("-c"),
-                  QStringLiteral("import csv, json, sys\n"
-                                 "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
-                                 "    json.dump(list(csv.reader(f, strict=True)), sys.stdout)\n"),
+                  QStringLiteral("import codecs, csv, io, json, sys\n"
+                                 "data = open(sys.argv[1], 'rb').read()\n"
+                                 "marked = data.startswith(codecs.BOM_UTF8)\n"
+                                 "text = data[3:].decode() if marked else data.decode('latin-1')\n"
+                                 "rows = csv.reader(io.StringIO(text, newline=''), strict=True)\n"
+                                 "json.dump(list(rows), sys.stdout)\n"),
                   path});
     if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit ||
         python.exitCode() != 0)
@@ -387,10 +391,19 @@ void TestSaveUpload::csvHoldsARecordForEachLine_data()
     QTest::newRow("empty fields, an empty line, no line end at the end")
         << "run1.csv" << QByteArray("a\t\tb\r\n\r\nc") << QByteArray("a,,b\r\n\r\nc\r\n")
         << QList<QStringList>{{"a", "", "b"}, {}, {"c"}};
-    QTest::newRow("other bytes as received")
-        << "run1.csv" << QByteArray("\xFF\xC3\xBC\x01\t007\t+5\t12.5\r\n")
-        << QByteArray("\xFF\xC3\xBC\x01,007,+5,12.5\r\n")
-        << QList<QStringList>{{QString::fromLatin1("\xFF\xC3\xBC\x01"), "007", "+5", "12.5"}};
+    QTest::newRow("ASCII as received") << "run1.csv" << QByteArray("\x01\x7F\t007\t+5\t12.5\r\n")
+                                       << QByteArray("\x01\x7F,007,+5,12.5\r\n")
+                                       << QList<QStringList>{{"\x01\x7F", "007", "+5", "12.5"}};
+    // Marked as UTF-8, as Excel's "CSV UTF-8" is.
+    QTest::newRow("UTF-8 after its mark")
+        << "run1.csv" << QStringLiteral("Grüße\t°C\r\n").toUtf8()
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("Grüße,°C\r\n").toUtf8()
+        << QList<QStringList>{{QStringLiteral("Grüße"), QStringLiteral("°C")}};
+    QTest::newRow("other bytes are Windows-1252, in UTF-8")
+        << "run1.csv" << QByteArray("caf\xE9\t\x80 5\t\xFF\xC3\xBC\x81\r\n")
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("café,€ 5,ÿÃ¼\u0081\r\n").toUtf8()
+        << QList<QStringList>{
+               {QStringLiteral("café"), QStringLiteral("€ 5"), QStringLiteral("ÿÃ¼\u0081")}};
     QTest::newRow("empty upload") << "run1.csv" << QByteArray() << QByteArray()
                                   << QList<QStringList>{};
 }

@@ -4,12 +4,19 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTest>
+#include <QTimeZone>
 
 namespace {
 
 using Answer = WindowOperations::Answer;
+using Request = WindowOperations::RecoveryRequest;
 // The ports whose device is there but refuses, and why.
 using Refusals = QMap<qint16, QString>;
+// Files by name, with their bytes.
+using Files = QMap<QString, QByteArray>;
+
+// An upload from an instrument whose text is Windows-1252, its first line empty.
+const QByteArray kLatinText = "\r\ncaf\xE9\t5\r\n";
 
 } // namespace
 
@@ -29,7 +36,8 @@ private slots:
     void listFollowsThePortsThatComeAndGo();
     void placesTheWindowAThirdDownAndCentred_data();
     void placesTheWindowAThirdDownAndCentred();
-    void uploadsLeftUnsavedAreOfferedBeforeTheCablePrompt();
+    void uploadsLeftUnsavedAreListedInOneDialog_data();
+    void uploadsLeftUnsavedAreListedInOneDialog();
 };
 
 void TestStartup::firstStartCreatesTheSettingsWithTheLowestPort()
@@ -213,41 +221,145 @@ void TestStartup::placesTheWindowAThirdDownAndCentred()
     QCOMPARE(tool.window.top, top);
 }
 
-void TestStartup::uploadsLeftUnsavedAreOfferedBeforeTheCablePrompt()
+void TestStartup::uploadsLeftUnsavedAreListedInOneDialog_data()
 {
+    QTest::addColumn<QList<Request>>("requests");
+    QTest::addColumn<QList<Answer>>("answers");
+    // The file dialog's answers to Save.
+    QTest::addColumn<QStringList>("saves");
+    // What the requests dealt with, and the first line of each box before the cable prompt.
+    QTest::addColumn<QList<QList<int>>>("dealtWith");
+    QTest::addColumn<QStringList>("boxes");
+    // The files in the folder, by name: <A> is "upload-" and the time the first arrived, <C>
+    // the third's; and the uploads still kept.
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<int>("kept");
+
+    const QByteArray c = "\xEF\xBB\xBF\r\ncaf\xC3\xA9,5\r\n";
+    QTest::newRow("later") << QList<Request>{} << QList<Answer>{} << QStringList{}
+                           << QList<QList<int>>{} << QStringList{} << Files{} << 3;
+    // The first two arrived in the same second: the second's name is numbered.
+    QTest::newRow("save all as .xls")
+        << QList<Request>{{Request::SaveAll, {0, 1, 2}, {}, ".xls"}} << QList<Answer>{}
+        << QStringList{} << QList<QList<int>>{{0, 1, 2}} << QStringList{}
+        << Files{{"<A>.xls", kTableText + "\r\n"},
+                 {"<A>-2.xls", "abc\r\n"},
+                 {"<C>.xls", kLatinText + "\r\n"}}
+        << 0;
+    QTest::newRow("save the checked as .csv, then later")
+        << QList<Request>{{Request::SaveAll, {0, 2}, {}, ".csv"}} << QList<Answer>{}
+        << QStringList{} << QList<QList<int>>{{0, 2}} << QStringList{}
+        << Files{{"<A>.csv", "1,2\r\n3,4\r\n"}, {"<C>.csv", c}} << 1;
+    QTest::newRow("save one: cancelled, then saved")
+        << QList<Request>{{Request::Save, {1}, {}, {}}, {Request::Save, {1}, {}, {}}}
+        << QList<Answer>{} << QStringList{FakeFileDialog::kCancel, "abc.xls"}
+        << QList<QList<int>>{{}, {1}} << QStringList{} << Files{{"abc.xls", "abc\r\n"}} << 2;
+    QTest::newRow("discard two: no, then yes")
+        << QList<Request>{{Request::Discard, {0, 2}, {}, {}}, {Request::Discard, {0, 2}, {}, {}}}
+        << QList<Answer>{Answer::No, Answer::Yes} << QStringList{} << QList<QList<int>>{{}, {0, 2}}
+        << QStringList(2, "Do you want to discard 2 uploads that were never saved? They cannot "
+                          "be brought back.")
+        << Files{} << 1;
+    QTest::newRow("save all into a folder that is not there")
+        << QList<Request>{{Request::SaveAll, {0, 1}, "missing", ".xls"}} << QList<Answer>{}
+        << QStringList{} << QList<QList<int>>{{}}
+        << QStringList{"The upload received on <A time> could not be saved in <runs>/missing:"}
+        << Files{} << 3;
+}
+
+void TestStartup::uploadsLeftUnsavedAreListedInOneDialog()
+{
+    QFETCH(QList<Request>, requests);
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, saves);
+    QFETCH(QList<QList<int>>, dealtWith);
+    QFETCH(QStringList, boxes);
+    QFETCH(Files, files);
+    QFETCH(int, kept);
+
     FakeTool tool(FakeTool::Unstarted, {});
     QTemporaryDir runs;
     QVERIFY(writeFile(tool.configPath(), settingsFile(3, runs.path())));
-    // Two that ended programs left, and one that a program still running holds.
-    const UnsavedUploads unsaved(tool.unsavedFolder());
-    unsaved.keep("1\t2\r\n3\t4\r\n");
-    unsaved.keep("abc");
-    const KeptUpload held = unsaved.keep("held");
-    const QString time =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd' at 'HH:mm"));
-    // The first: Yes, a cancelled dialog, then No. The second: Yes and a save. Then the prompt.
-    tool.window.answers = {Answer::Yes, Answer::No, Answer::Yes};
-    tool.dialog.choices = {FakeFileDialog::kCancel, runs.filePath(QStringLiteral("abc.xls"))};
+    // Three that ended programs left, named as the program names them, and one that a program
+    // still running holds.
+    const QStringList stamps{"20261209-154912-120", "20261209-154912-870", "20261210-080005-000"};
+    const QList<QByteArray> uploads{kTableText, "abc", kLatinText};
+    QVERIFY(QDir().mkpath(tool.unsavedFolder()));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(writeFile(QDir(tool.unsavedFolder()).filePath(stamps[i] + "-1.xls"),
+                          uploads[i] + "\r\n"));
+    const KeptUpload held = UnsavedUploads(tool.unsavedFolder()).keep("held");
+    const auto received = [&](int i) {
+        const QDateTime utc =
+            QDateTime::fromString(stamps[i], QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+        return QDateTime(utc.date(), utc.time(), QTimeZone::utc()).toLocalTime();
+    };
+    const auto resolved = [&](QString text) {
+        const QString stem = QStringLiteral("yyyy-MM-dd_HHmmss");
+        return text.replace("<A>", "upload-" + received(0).toString(stem))
+            .replace("<C>", "upload-" + received(2).toString(stem))
+            .replace("<A time>", received(0).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+            .replace("<runs>", QDir::toNativeSeparators(runs.path()));
+    };
+    for (Request &request : requests)
+        request.folder = request.folder.isEmpty() ? runs.path() : runs.filePath(request.folder);
+    tool.window.requests = requests;
+    tool.window.answers = answers;
+    for (const QString &name : saves)
+        tool.dialog.choices << (name == FakeFileDialog::kCancel ? name : runs.filePath(name));
+    // The dialog comes before the cable prompt, so that no instrument need be there.
+    QList<int> shownBeforeBox;
+    tool.window.onBox = [&] { shownBeforeBox << tool.window.recoveryShowings; };
     tool.main.Form_Load();
 
-    const QString offer = QStringLiteral("An upload received on %1 (%2) was never saved. Do you "
-                                         "want to save it now?");
-    const QString first = offer.arg(time, QStringLiteral("2 lines"));
-    const QString second = offer.arg(time, QStringLiteral("1 line"));
-    QCOMPARE(
-        tool.window.boxTexts(),
-        (QStringList{first, first, second, kCable + QStringLiteral("\nCOM 3: no such device")}));
-    QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::YesNo);
-    QCOMPARE(tool.dialog.shownIn, (QStringList{runs.path(), runs.path()}));
-    QCOMPARE(readFile(runs.filePath(QStringLiteral("abc.xls"))), QByteArray("abc\r\n"));
-    QCOMPARE(QDir(tool.unsavedFolder()).entryList({QStringLiteral("*.xls")}).size(), 1);
+    QCOMPARE(tool.window.recoveryShowings, 1);
+    QCOMPARE(shownBeforeBox.value(0), 1);
+    QStringList rows;
+    for (const WindowOperations::KeptUploadRow &row : tool.window.recoveryRows)
+        rows << QStringLiteral("%1 | %2 | %3 | %4")
+                    .arg(row.received.toString(Qt::ISODateWithMs))
+                    .arg(row.lines)
+                    .arg(row.bytes)
+                    .arg(row.firstLine);
+    // Oldest first; the first line that holds anything, as the instrument sent it.
+    QCOMPARE(rows, (QStringList{received(0).toString(Qt::ISODateWithMs) + " | 2 | 10 | 1,2",
+                                received(1).toString(Qt::ISODateWithMs) + " | 1 | 3 | abc",
+                                received(2).toString(Qt::ISODateWithMs) +
+                                    QStringLiteral(" | 2 | 10 | café,5")}));
+    QCOMPARE(tool.window.recoveryFolder, runs.path());
+    QCOMPARE(tool.window.dealtWith, dealtWith);
+
+    QStringList shownBoxes;
+    for (const QString &text : tool.window.boxTexts())
+        shownBoxes << text.section(u'\n', 0, 0);
+    for (QString &text : boxes)
+        text = resolved(text);
+    QCOMPARE(shownBoxes, boxes + QStringList{kCable});
+    // A stray Enter does not discard.
+    if (!answers.isEmpty())
+        QCOMPARE(tool.window.boxes[0].buttons, WindowOperations::Buttons::YesNoDefaultNo);
+    Files written;
+    for (const QString &name : QDir(runs.path()).entryList(QDir::Files | QDir::Hidden))
+        written[name] = readFile(runs.filePath(name));
+    Files expected;
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        expected[resolved(file.key())] = file.value();
+    QCOMPARE(written, expected);
+    // The rest stay for the next start; this program holds them no more.
+    QCOMPARE(int(UnsavedUploads(tool.unsavedFolder()).leftBehind().size()), kept);
+    // A save moves the dialog to its folder, as Save does.
+    const bool saved = !files.isEmpty();
+    QCOMPARE(tool.dialog.initDir, saved ? QDir::toNativeSeparators(runs.path()) : runs.path());
+
     // The folder and what it holds are the user's alone.
     const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                       QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     QCOMPARE(QFileInfo(tool.unsavedFolder()).permissions() & others, QFile::Permissions());
-    const QString left =
-        QDir(tool.unsavedFolder()).entryInfoList({QStringLiteral("*.xls")}).value(0).filePath();
-    QCOMPARE(QFileInfo(left).permissions() & others, QFile::Permissions());
+    QStringList heldFiles = QDir(tool.unsavedFolder()).entryList({QStringLiteral("*.xls")});
+    heldFiles.removeIf([&](const QString &name) { return stamps.contains(name.left(19)); });
+    QCOMPARE(heldFiles.size(), 1);
+    const QString heldFile = QDir(tool.unsavedFolder()).filePath(heldFiles.first());
+    QCOMPARE(QFileInfo(heldFile).permissions() & others, QFile::Permissions());
 }
 
 void TestStartup::listFollowsThePortsThatComeAndGo()

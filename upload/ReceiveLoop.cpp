@@ -12,6 +12,8 @@ const QString kUploadCutOff =
     QStringLiteral("The upload in progress was cut off; start it again on the instrument.");
 const QString kPreviousUnsaved =
     QStringLiteral("The previous upload has not been saved. Do you want to save it now?");
+const QString kClearUnsaved =
+    QStringLiteral("The upload has not been saved. Do you want to save it before clearing?");
 const QString kNotKeptSafe = QStringLiteral(
     "Uploads cannot be kept safe on this computer until you save them: %1 cannot be written "
     "(%2). A crash or a power cut before Save would lose them.");
@@ -164,6 +166,15 @@ bool Main::dropUnfinishedFrame()
 
 void Main::ClearButton_Click()
 {
+    // Clear stands beside Save: an upload not saved yet goes only by the user's No, and a save
+    // that does not complete leaves everything as it was.
+    if (DataSaved == 0 &&
+        m_window.messageBox(kClearUnsaved, WindowOperations::Buttons::YesNo,
+                            WindowOperations::Icon::None) == WindowOperations::Answer::Yes) {
+        SaveButton_Click();
+        if (DataSaved == 0)
+            return;
+    }
     DataSaved = 1;
     UploadData.clear();
     forgetKeptUpload();

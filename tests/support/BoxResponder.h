@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -19,6 +20,8 @@ public:
         QString text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        // The button that Enter presses.
+        QMessageBox::StandardButton defaultButton;
     };
 
     // What a press may be besides a button: Esc, and the close box of the box's frame. A box
@@ -45,7 +48,13 @@ private:
             return;
         if (box != m_seen) {
             m_seen = box;
-            boxes << Box{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+            for (QAbstractButton *button : box->buttons()) {
+                if (auto *push = qobject_cast<QPushButton *>(button); push && push->isDefault())
+                    defaultButton = box->standardButton(push);
+            }
+            boxes << Box{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                         defaultButton};
         }
         const bool question = box->standardButtons() == (QMessageBox::Yes | QMessageBox::No);
         if (presses.isEmpty() && question) {

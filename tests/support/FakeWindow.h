@@ -73,6 +73,25 @@ public:
             onBox();
         return answers.isEmpty() ? closedAnswer(buttons) : answers.takeFirst();
     }
+    // The recovery dialog: what it listed, and the user's requests, carried out in turn while
+    // rows are left; then Later. What each request dealt with.
+    int recoveryShowings = 0;
+    QList<KeptUploadRow> recoveryRows;
+    QString recoveryFolder;
+    QList<RecoveryRequest> requests;
+    QList<QList<int>> dealtWith;
+    void showRecoveryDialog(const QList<KeptUploadRow> &rows, const QString &chooserFolder,
+                            const RecoveryHandler &handle) override
+    {
+        ++recoveryShowings;
+        recoveryRows = rows;
+        recoveryFolder = chooserFolder;
+        qsizetype left = rows.size();
+        while (left > 0 && !requests.isEmpty()) {
+            dealtWith << handle(requests.takeFirst());
+            left -= dealtWith.last().size();
+        }
+    }
     void clearComPorts() override
     {
         entries.clear();

@@ -14,6 +14,8 @@ inline const QString kChecksumError = QStringLiteral("Checksum error in uploaded
 inline const QString kQuestion = QStringLiteral("Do you want to save before exiting?");
 inline const QString kPrevious =
     QStringLiteral("The previous upload has not been saved. Do you want to save it now?");
+inline const QString kClearQuestion =
+    QStringLiteral("The upload has not been saved. Do you want to save it before clearing?");
 
 // A frame whose checksum field is given as it stands, right or wrong.
 inline QByteArray frame(const QByteArray &payload, const QByteArray &checksumField)

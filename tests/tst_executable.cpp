@@ -1,6 +1,7 @@
 #include "support/Files.h"
 #include "support/Instrument.h"
 #include "support/Uploads.h"
+#include "support/XSession.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QPoint>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,8 +41,8 @@ const QPoint kExitButton(340 + 73 / 2, 320 + 29 / 2);
 
 // Everything the program does after an action of ours is given this long; under the sanitizers
 // on a loaded machine it still takes a small part of it.
-constexpr int kDeadlineMs = 30000;
-constexpr int kCommandMs = 10000;
+constexpr int kDeadlineMs = XSession::kDeadlineMs;
+constexpr int kCommandMs = XSession::kCommandMs;
 
 const QByteArray kPayload = "Depth,Temp,Note\r12.5,4.01,start\r13.0,3.98,\r";
 // Tabs for commas, CR LF for each CR, and one more line end after the upload.
@@ -56,7 +56,6 @@ class TestExecutable : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -81,18 +80,12 @@ private:
     // Types a path into the file dialog's name field and accepts it.
     void saveAs(const QString &dialog, const QString &path);
 
-    bool xdotool(const QStringList &arguments, QByteArray *output = nullptr);
-    // The first visible window whose title matches, or an empty string.
-    QString findWindow(const QString &title);
+    // Gives up early, with an empty string, once the program has ended.
     QString waitForWindow(const QString &title, int timeoutMs = kDeadlineMs);
-    bool waitForNoWindow(const QString &title);
-    bool click(const QString &window, QPoint at);
-    bool keys(const QString &window, const QStringList &keys);
 
     QString configPath() const { return m_program->filePath(QStringLiteral("uploader.cfg")); }
 
-    QProcess m_xServer;
-    QString m_display;
+    XSession m_x;
     std::unique_ptr<QTemporaryDir> m_program;
     std::unique_ptr<QTemporaryDir> m_devices;
     std::unique_ptr<QTemporaryDir> m_saves;
@@ -104,37 +97,10 @@ private:
 
 void TestExecutable::initTestCase()
 {
-    // scripts/install-deps installs both; a machine without them cannot run this test, and
-    // must say so rather than pass.
-    for (const char *tool : {"Xvfb", "xdotool"})
-        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
-                 qPrintable(QStringLiteral("%1 is not installed: run scripts/install-deps")
-                                .arg(QString::fromLatin1(tool))));
-
-    // The server picks a free display itself and writes its number to standard output once it
-    // accepts clients, so tests running side by side never meet on one display. Without
-    // -noreset it starts afresh whenever its last client leaves, and refuses the program
-    // starting just then.
-    m_xServer.setProgram(QStringLiteral("Xvfb"));
-    m_xServer.setArguments(
-        {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
-    m_xServer.setStandardErrorFile(QProcess::nullDevice());
-    m_xServer.start();
-    QVERIFY2(m_xServer.waitForStarted(kCommandMs), qPrintable(m_xServer.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(m_xServer.canReadLine() || m_xServer.state() != QProcess::Running,
-                             kDeadlineMs);
-    const QByteArray number = m_xServer.readLine().trimmed();
-    QVERIFY2(!number.isEmpty(), "Xvfb ended without naming its display");
-    m_display = u':' + QString::fromLatin1(number);
-}
-
-void TestExecutable::cleanupTestCase()
-{
-    m_xServer.terminate();
-    if (!m_xServer.waitForFinished(kCommandMs)) {
-        m_xServer.kill();
-        m_xServer.waitForFinished(kCommandMs);
-    }
+    // scripts/install-deps installs what it needs; a machine without it cannot run this test,
+    // and must say so rather than pass.
+    const QString started = m_x.start();
+    QVERIFY2(started.isEmpty(), qPrintable(started));
 }
 
 void TestExecutable::init()
@@ -166,7 +132,7 @@ void TestExecutable::cleanup()
 void TestExecutable::startProgram()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DISPLAY"), m_x.display());
     // The tests' own environment asks for the offscreen platform; this one is seen.
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("BRACKENFELD_DEVICE_DIR"), m_devices->path());
@@ -191,61 +157,10 @@ void TestExecutable::verifyEndedWithStatusZero()
     QCOMPARE(m_tool->exitCode(), 0);
 }
 
-bool TestExecutable::xdotool(const QStringList &arguments, QByteArray *output)
-{
-    QProcess command;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    command.setProcessEnvironment(environment);
-    command.start(QStringLiteral("xdotool"), arguments);
-    if (!command.waitForFinished(kCommandMs)) {
-        command.kill();
-        command.waitForFinished(kCommandMs);
-        qWarning() << "xdotool" << arguments << "did not finish";
-        return false;
-    }
-    if (output)
-        *output = command.readAllStandardOutput();
-    return command.exitStatus() == QProcess::NormalExit && command.exitCode() == 0;
-}
-
-QString TestExecutable::findWindow(const QString &title)
-{
-    QByteArray found;
-    // No match is exit status 1 and no output.
-    xdotool({"search", "--onlyvisible", "--name", title}, &found);
-    return QString::fromLatin1(found.split('\n').constFirst().trimmed());
-}
-
 QString TestExecutable::waitForWindow(const QString &title, int timeoutMs)
 {
-    QString window;
-    const bool ended = QTest::qWaitFor(
-        [&] {
-            window = findWindow(title);
-            return !window.isEmpty() || m_tool->state() == QProcess::NotRunning;
-        },
-        timeoutMs);
-    return ended ? window : QString();
-}
-
-bool TestExecutable::waitForNoWindow(const QString &title)
-{
-    return QTest::qWaitFor([&] { return findWindow(title).isEmpty(); }, kDeadlineMs);
-}
-
-bool TestExecutable::click(const QString &window, QPoint at)
-{
-    // The server takes the move and the press in the order sent. No --sync: it waits for the
-    // pointer to move, and waits forever when the pointer is already there.
-    return xdotool({"mousemove", "--window", window, QString::number(at.x()),
-                    QString::number(at.y()), "click", "1"});
-}
-
-bool TestExecutable::keys(const QString &window, const QStringList &keys)
-{
-    // Without a window manager nothing hands the focus over; the window is given it directly.
-    return xdotool({"windowfocus", "--sync", window}) && xdotool(QStringList{"key"} + keys);
+    return m_x.waitForWindow(title, timeoutMs,
+                             [this] { return m_tool->state() == QProcess::NotRunning; });
 }
 
 QString TestExecutable::sendUploadAndOpenSaveDialog(Instrument &instrument,
@@ -263,7 +178,7 @@ QString TestExecutable::sendUploadAndOpenSaveDialog(Instrument &instrument,
     // already open falls on the main window, which the modal dialog blocks.
     QString dialog;
     while (dialog.isEmpty() && !deadline.hasExpired()) {
-        if (!click(mainWindow, kSaveButton))
+        if (!m_x.click(mainWindow, kSaveButton))
             return {};
         dialog = waitForWindow(kFileDialog, 1000);
     }
@@ -274,12 +189,11 @@ void TestExecutable::saveAs(const QString &dialog, const QString &path)
 {
     // The dialog opens with the focus in its file name field. A full path picks the folder too,
     // and the open form accepts a file that does not exist yet.
-    QVERIFY(xdotool({"windowfocus", "--sync", dialog}));
-    QVERIFY(xdotool({"type", "--delay", "20", path}));
-    QVERIFY(xdotool({"key", "Return"}));
+    QVERIFY(m_x.type(dialog, path));
+    QVERIFY(m_x.xdotool({"key", "Return"}));
     // The file is written beside and renamed into place: once it is there, it is whole.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path), kDeadlineMs);
-    QVERIFY(waitForNoWindow(kFileDialog));
+    QVERIFY(m_x.waitForNoWindow(kFileDialog));
 }
 
 void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
@@ -300,9 +214,9 @@ void TestExecutable::savesTheUploadAndRemembersPortAndFolder()
     saveAs(dialog, saved);
 
     // The upload is saved, so Exit asks nothing.
-    QVERIFY(click(mainWindow, kExitButton));
+    QVERIFY(m_x.click(mainWindow, kExitButton));
     verifyEndedWithStatusZero();
-    QVERIFY(findWindow(kMessageBox).isEmpty());
+    QVERIFY(m_x.findWindow(kMessageBox).isEmpty());
 
     QCOMPARE(readFile(saved), kSavedFile);
     QCOMPARE(readFile(configPath()), settingsFile(3, m_saves->path()));
@@ -340,12 +254,12 @@ void TestExecutable::exitAsksAboutAnUnsavedUpload()
         // The dialog proves the upload decoded; cancelling it leaves the upload unsaved.
         const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow);
         QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
-        QVERIFY(keys(dialog, {"Escape"}));
-        QVERIFY(waitForNoWindow(kFileDialog));
+        QVERIFY(m_x.keys(dialog, {"Escape"}));
+        QVERIFY(m_x.waitForNoWindow(kFileDialog));
     }
 
     if (signal == 0)
-        QVERIFY(click(mainWindow, kExitButton));
+        QVERIFY(m_x.click(mainWindow, kExitButton));
     else
         QCOMPARE(::kill(pid_t(m_tool->processId()), signal), 0);
 
@@ -356,12 +270,12 @@ void TestExecutable::exitAsksAboutAnUnsavedUpload()
         QVERIFY2(!window.isEmpty(),
                  qPrintable(QStringLiteral("nothing waited for \"%1\"").arg(step)));
         if (answer)
-            QVERIFY(keys(window, {step})); // the buttons' mnemonics: "&Yes", "&No"
+            QVERIFY(m_x.keys(window, {step})); // the buttons' mnemonics: "&Yes", "&No"
         else if (step == u"cancel")
-            QVERIFY(keys(window, {"Escape"}));
+            QVERIFY(m_x.keys(window, {"Escape"}));
         else
             saveAs(window, saved);
-        QVERIFY(waitForNoWindow(answer ? kMessageBox : kFileDialog));
+        QVERIFY(m_x.waitForNoWindow(answer ? kMessageBox : kFileDialog));
     }
     verifyEndedWithStatusZero();
 
@@ -399,14 +313,14 @@ void TestExecutable::cancellingTheCablePromptEndsBeforeTheWindow()
     startProgram();
     const QString prompt = waitForWindow(kMessageBox);
     QVERIFY2(!prompt.isEmpty(), "the cable prompt did not appear");
-    QVERIFY(findWindow(kMainWindow).isEmpty());
+    QVERIFY(m_x.findWindow(kMainWindow).isEmpty());
 
     // Esc is Cancel in a Retry/Cancel box.
-    QVERIFY(keys(prompt, {"Escape"}));
+    QVERIFY(m_x.keys(prompt, {"Escape"}));
     bool windowShown = false;
     QVERIFY(QTest::qWaitFor(
         [&] {
-            windowShown = windowShown || !findWindow(kMainWindow).isEmpty();
+            windowShown = windowShown || !m_x.findWindow(kMainWindow).isEmpty();
             return m_tool->state() == QProcess::NotRunning;
         },
         kDeadlineMs));
@@ -440,8 +354,8 @@ void TestExecutable::uploadLeftByAKilledProgramIsOfferedAtTheNextStart()
     startProgram();
     const QString offer = waitForWindow(kRecoveryDialog);
     QVERIFY2(!offer.isEmpty(), "the unsaved upload was not offered");
-    QVERIFY(findWindow(kMainWindow).isEmpty());
-    QVERIFY(keys(offer, {"alt+s"}));
+    QVERIFY(m_x.findWindow(kMainWindow).isEmpty());
+    QVERIFY(m_x.keys(offer, {"alt+s"}));
     const QString dialog = waitForWindow(kFileDialog);
     QVERIFY2(!dialog.isEmpty(), "Save did not open the file dialog");
     const QString recovered = m_saves->filePath(QStringLiteral("recovered.xls"));
@@ -450,7 +364,7 @@ void TestExecutable::uploadLeftByAKilledProgramIsOfferedAtTheNextStart()
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear after the offer");
     QCOMPARE(readFile(recovered), kSavedFile);
     QVERIFY(kept().isEmpty());
-    QVERIFY(click(mainWindow, kExitButton));
+    QVERIFY(m_x.click(mainWindow, kExitButton));
     verifyEndedWithStatusZero();
 }
 
@@ -483,14 +397,14 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
 
     // Retry is the button that has the focus.
     Instrument instrument(m_devices->path(), device);
-    QVERIFY(keys(prompt, {"Return"}));
+    QVERIFY(m_x.keys(prompt, {"Return"}));
     // Either the window comes, or a new prompt asks again.
     QString mainWindow;
     QString askedAgain;
     QVERIFY(QTest::qWaitFor(
         [&] {
-            mainWindow = findWindow(kMainWindow);
-            if (const QString box = findWindow(kMessageBox); box != prompt)
+            mainWindow = m_x.findWindow(kMainWindow);
+            if (const QString box = m_x.findWindow(kMessageBox); box != prompt)
                 askedAgain = box;
             return !mainWindow.isEmpty() || !askedAgain.isEmpty() ||
                    m_tool->state() == QProcess::NotRunning;
@@ -500,7 +414,7 @@ void TestExecutable::retryFindsTheInstrumentPluggedInMeanwhile()
     QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear after Retry");
 
     // Nothing was received, so Exit asks nothing.
-    QVERIFY(click(mainWindow, kExitButton));
+    QVERIFY(m_x.click(mainWindow, kExitButton));
     verifyEndedWithStatusZero();
     QCOMPARE(readFile(configPath()), settingsFile(port, folder));
 }

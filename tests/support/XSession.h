@@ -48,9 +48,10 @@ public:
         m_server.start();
         if (!m_server.waitForStarted(kCommandMs))
             return m_server.errorString();
-        QTest::qWaitFor(
-            [&] { return m_server.canReadLine() || m_server.state() != QProcess::Running; },
-            kDeadlineMs);
+        if (!QTest::qWaitFor(
+                [&] { return m_server.canReadLine() || m_server.state() != QProcess::Running; },
+                kDeadlineMs))
+            return QStringLiteral("Xvfb named no display in time");
         const QByteArray number = m_server.readLine().trimmed();
         if (number.isEmpty())
             return QStringLiteral("Xvfb ended without naming its display");
@@ -92,13 +93,13 @@ public:
                           const std::function<bool()> &stop = {}) const
     {
         QString window;
-        QTest::qWaitFor(
+        const bool ended = QTest::qWaitFor(
             [&] {
                 window = findWindow(title);
                 return !window.isEmpty() || (stop && stop());
             },
             timeoutMs);
-        return window;
+        return ended ? window : QString();
     }
 
     bool waitForNoWindow(const QString &title) const

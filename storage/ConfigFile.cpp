@@ -33,6 +33,6 @@ void Main::SaveConfigFile()
         file.commit();
     } catch (const PlatformError &error) {
         throw PlatformError(QStringLiteral("The settings could not be saved to %1:\n%2")
-                                .arg(ConfigPath, error.message()));
+                                .arg(QDir::toNativeSeparators(ConfigPath), error.message()));
     }
 }

@@ -14,8 +14,10 @@ const QString kConfigFileName = QStringLiteral("uploader.cfg");
 StartLocations startLocations(const QString &programFolder)
 {
     if (!isSystemProgramFolder(programFolder) && userMayWriteIn(programFolder))
-        return {programFolder + QDir::separator() + kConfigFileName, programFolder};
-    return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                QDir::separator() + kConfigFileName,
-            QDir::homePath()};
+        return {QDir::toNativeSeparators(programFolder + u'/' + kConfigFileName),
+                QDir::toNativeSeparators(programFolder)};
+    return {QDir::toNativeSeparators(
+                QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + u'/' +
+                kConfigFileName),
+            QDir::toNativeSeparators(QDir::homePath())};
 }

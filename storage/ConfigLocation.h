@@ -9,6 +9,7 @@
 // configuration folder instead
 // (~/.config/Brackenfeld on Linux, %LOCALAPPDATA%\Brackenfeld on Windows), and its dialog opens
 // in the user's home folder.
+// Both in the system's own form: C:\Data\uploader.cfg on Windows.
 struct StartLocations
 {
     QString configPath;

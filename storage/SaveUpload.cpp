@@ -60,7 +60,9 @@ bool Main::saveThroughDialog(const QByteArray &upload)
                             WindowOperations::Buttons::Ok, WindowOperations::Icon::Critical);
         return false;
     }
-    if (const auto folder = savedFileFolder(SaveFileName, QDir::separator(), kPathsHaveDrives))
+    // In the system's own form, as the settings file keeps it: C:\Data on Windows.
+    if (const auto folder = savedFileFolder(QDir::toNativeSeparators(SaveFileName),
+                                            QDir::separator(), kPathsHaveDrives))
         CommonDialog1.setInitDir(*folder);
     return true;
 }

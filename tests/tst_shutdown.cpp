@@ -79,7 +79,7 @@ void TestShutdown::yesSavesAndTheSavedFolderIsRemembered()
     tool.main.ExitButton_Click();
 
     QCOMPARE(readFile(runs.filePath(QStringLiteral("run1.xls"))), QByteArray("abc\r\n"));
-    QCOMPARE(tool.config(), settingsFile(3, runs.path()));
+    QCOMPARE(tool.config(), settingsFile(3, native(runs.path())));
     QCOMPARE(tool.window.endedWith, QList<int>{0});
     QVERIFY(tool.keptUploads().isEmpty());
 }

@@ -19,6 +19,12 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
+// A path as the system writes it, and as the tool shows and keeps it: C:\Data on Windows.
+inline QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
 // Every name in the folder, hidden ones and temporaries included.
 inline QStringList entriesOf(const QString &folder)
 {

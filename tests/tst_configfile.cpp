@@ -1,3 +1,4 @@
+#include "serial/PortTable.h"
 #include "storage/ConfigFile.h"
 #include "support/FakeTool.h"
 #ifdef Q_OS_UNIX
@@ -26,7 +27,13 @@ QString shown(const Folder &folder)
 
 // "/data/Müller/Ørsted"
 const QString kNonAscii = QStringLiteral(u"/data/M\u00fcller/\u00d8rsted");
-const QByteArray kNonAsciiUtf8("/data/M\xc3\xbcller/\xc3\x98rsted");
+// The file keeps text in the system's 8-bit code page: UTF-8 here, Windows-1252 on a Western
+// Windows.
+#ifdef Q_OS_WIN
+const QByteArray kNonAsciiBytes("/data/M\xfcller/\xd8rsted");
+#else
+const QByteArray kNonAsciiBytes("/data/M\xc3\xbcller/\xc3\x98rsted");
+#endif
 
 } // namespace
 
@@ -78,8 +85,8 @@ void TestConfigFile::writesTwoLines_data()
     QTest::newRow("empty folder") << qint16(3) << QString() << QByteArray(" 3 \r\n\"\"\r\n");
     QTest::newRow("commas and spaces") << qint16(3) << QStringLiteral("/my runs, 2024/a b")
                                        << QByteArray(" 3 \r\n\"/my runs, 2024/a b\"\r\n");
-    QTest::newRow("non-ASCII in UTF-8")
-        << qint16(3) << kNonAscii << QByteArray(" 3 \r\n\"" + kNonAsciiUtf8 + "\"\r\n");
+    QTest::newRow("non-ASCII, in the system's code page")
+        << qint16(3) << kNonAscii << QByteArray(" 3 \r\n\"" + kNonAsciiBytes + "\"\r\n");
 }
 
 void TestConfigFile::writesTwoLines()
@@ -146,7 +153,7 @@ void TestConfigFile::readsFields_data()
     QTest::newRow("quoted commas and spaces")
         << QByteArray(" 3 \r\n\"/my runs, 2024\"\r\n") << Port(3)
         << Folder(QStringLiteral("/my runs, 2024"));
-    QTest::newRow("non-ASCII") << QByteArray(" 3 \r\n\"" + kNonAsciiUtf8 + "\"\r\n") << Port(3)
+    QTest::newRow("non-ASCII") << QByteArray(" 3 \r\n\"" + kNonAsciiBytes + "\"\r\n") << Port(3)
                                << Folder(kNonAscii);
     QTest::newRow("lone CRs") << QByteArray(" 3 \r\"/x\"\r") << Port(3) << x;
     QTest::newRow("lone LFs") << QByteArray(" 3 \n\"/x\"\n") << Port(3) << x;
@@ -253,9 +260,12 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile_data()
         << std::optional<QByteArray>(" 0 \r\n\"/data/runs\"\r\n")
         << QByteArray(" 0 \r\n\"/data/runs\"\r\n") << qint16(2) << QStringLiteral("/data/runs");
     // No port can have these numbers: waiting for one to open would never end.
-    QTest::newRow("port 17") << std::optional<QByteArray>(" 17 \r\n\"/data/runs\"\r\n")
-                             << QByteArray(" 17 \r\n\"/data/runs\"\r\n") << qint16(2)
-                             << QStringLiteral("/data/runs");
+    // COM 17 on Linux; Windows has ports up to COM 256.
+    const QByteArray pastTheLast =
+        " " + QByteArray::number(highestPortNumber() + 1) + " \r\n\"/data/runs\"\r\n";
+    QTest::newRow("past the system's last port")
+        << std::optional<QByteArray>(pastTheLast) << pastTheLast << qint16(2)
+        << QStringLiteral("/data/runs");
     QTest::newRow("port -3") << std::optional<QByteArray>("-3 \r\n\"/data/runs\"\r\n")
                              << QByteArray("-3 \r\n\"/data/runs\"\r\n") << qint16(2)
                              << QStringLiteral("/data/runs");
@@ -274,12 +284,12 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
     const QString program = tool.folder.path();
     if (before)
         QVERIFY(writeFile(tool.configPath(), *before));
-    after.replace("<program>", QFile::encodeName(program));
-    initDir.replace(QStringLiteral("<program>"), program);
+    after.replace("<program>", QFile::encodeName(native(program)));
+    initDir.replace(QStringLiteral("<program>"), native(program));
     tool.main.Form_Load();
 
     QCOMPARE(tool.config(), after);
-    QCOMPARE(tool.main.ConfigPath, tool.configPath());
+    QCOMPARE(tool.main.ConfigPath, native(tool.configPath()));
     QCOMPARE(tool.main.PortNumber, port);
     QCOMPARE(tool.dialog.initDir, initDir);
     QCOMPARE(tool.window.comboText, QStringLiteral("COM %1").arg(port));
@@ -305,6 +315,9 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
 {
     QFETCH(bool, userFolderWritable);
     QFETCH(QString, programFolder);
+#ifndef Q_OS_UNIX
+    QSKIP("the user's folders are moved for a test through XDG_CONFIG_HOME, which Unix reads");
+#endif
 
     // A folder below a regular file cannot exist, so nothing can be written there, not even
     // by root, whom a read-only folder would not stop.
@@ -321,16 +334,16 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     const QString configPath = userConfig + QStringLiteral("/Brackenfeld/uploader.cfg");
     tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
-    QCOMPARE(tool.main.ConfigPath, configPath);
+    QCOMPARE(tool.main.ConfigPath, native(configPath));
     QVERIFY(tool.window.boxes.isEmpty());
     QVERIFY(tool.window.endedWith.isEmpty());
     QCOMPARE(tool.main.PortNumber, qint16(2));
     // The first save is offered in the user's home, as the program's folder takes no file.
-    QCOMPARE(tool.dialog.initDir, QDir::homePath());
+    QCOMPARE(tool.dialog.initDir, native(QDir::homePath()));
     QVERIFY(tool.port.PortOpen());
     QCOMPARE(QFileInfo::exists(configPath), userFolderWritable);
     if (userFolderWritable)
-        QCOMPARE(readFile(configPath), settingsFile(2, QDir::homePath()));
+        QCOMPARE(readFile(configPath), settingsFile(2, native(QDir::homePath())));
 
     tool.dialog.initDir = QStringLiteral("/data/runs");
     tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
@@ -345,7 +358,7 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     const FakeWindow::Box &box = tool.window.boxes[0];
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);
     QCOMPARE(box.buttons, WindowOperations::Buttons::Ok);
-    QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
+    QVERIFY2(box.text.contains(native(configPath)), qPrintable(box.text));
     QVERIFY2(box.text.contains(QStringLiteral("Not a directory")), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
 }
@@ -358,7 +371,7 @@ void TestConfigFile::exitWritesTheSettings()
     tool.dialog.initDir = kNonAscii;
     tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
 
-    QCOMPARE(tool.config(), QByteArray(" 12 \r\n\"" + kNonAsciiUtf8 + "\"\r\n"));
+    QCOMPARE(tool.config(), QByteArray(" 12 \r\n\"" + kNonAsciiBytes + "\"\r\n"));
     QVERIFY(tool.window.boxes.isEmpty());
     QCOMPARE(tool.window.endedWith, QList<int>{0});
 }

@@ -142,6 +142,17 @@ public:
                xdotool({"type", "--delay", "20", text});
     }
 
+    // The whole screen as a PNG file, for a look at what a failed test left on it.
+    bool screenshot(const QString &path) const
+    {
+        QProcess import;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), m_display);
+        import.setProcessEnvironment(environment);
+        import.start(QStringLiteral("import"), {"-window", "root", path});
+        return import.waitForFinished(kCommandMs) && import.exitCode() == 0;
+    }
+
 private:
     QProcess m_server;
     QString m_display;

@@ -7,8 +7,9 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
-#include <dbt.h>
 #include <windows.h>
+// After windows.h, whose types it takes.
+#include <dbt.h>
 
 namespace {
 

@@ -38,4 +38,7 @@ set(CPACK_NSIS_MUI_ICON ${CMAKE_CURRENT_LIST_DIR}/brackenfeld.ico)
 set(CPACK_NSIS_MUI_UNIICON ${CMAKE_CURRENT_LIST_DIR}/brackenfeld.ico)
 set(CPACK_NSIS_URL_INFO_ABOUT https://brackenfeld.org/)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer and uninstaller for a 64-bit program: a 32-bit one would need the 32-bit side
+# of Windows, which 64-bit Windows may leave out (Server Core, Windows on Arm's x64 emulation).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_GENERATOR NSIS ZIP)

@@ -4,8 +4,8 @@
 #include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "storage/FileOutput.h"
+#include "storage/Folder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -39,10 +39,9 @@ void Main::LoadConfigFile()
 
 void Main::SaveConfigFile()
 {
-    // The user's configuration folder may not be there yet. Where it cannot be made, the write
-    // below fails and says so.
-    QDir().mkpath(QFileInfo(ConfigPath).absolutePath());
     try {
+        // The user's configuration folder may not be there yet.
+        makeFolder(QFileInfo(ConfigPath).absolutePath());
         FileOutput file(ConfigPath, FileOutput::InPlace::WhenFolderRefuses);
         file.write(configFileBytes(PortNumber, CommonDialog1.InitDir()));
         file.commit();

@@ -1,11 +1,12 @@
 #include "storage/FileOutput.h"
 
 #include "common/PlatformError.h"
+#include "storage/Folder.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
-FileOutput::FileOutput(const QString &path, InPlace inPlace)
+FileOutput::FileOutput(const QString &path, InPlace inPlace) : m_path(path)
 {
     const QFileInfo target(path);
     if (target.exists() && !target.isFile() && !target.isDir()) {
@@ -40,6 +41,8 @@ void FileOutput::commit()
     if (auto *file = qobject_cast<QSaveFile *>(m_file.get())) {
         if (!file->commit())
             fail();
+        // The new file has taken the target's name, which goes on the disk as well.
+        syncName(QFileInfo(m_path).canonicalFilePath());
         return;
     }
     if (!m_file->flush())

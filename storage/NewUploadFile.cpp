@@ -1,6 +1,7 @@
 #include "storage/NewUploadFile.h"
 
 #include "common/PlatformError.h"
+#include "storage/Folder.h"
 #include "storage/FreeName.h"
 #include "storage/UploadFile.h"
 
@@ -34,6 +35,7 @@ QString writeNewUploadFile(const QString &folder, const QString &stem, const QSt
         const QString path = dir.filePath(numbered(stem, number, suffix));
         if (takeFreeName(written.fileName(), path)) {
             written.setAutoRemove(false);
+            syncName(path);
             return path;
         }
     }

@@ -1,6 +1,7 @@
 #include "storage/ConfigFile.h"
 #include "support/FakeTool.h"
 #ifdef Q_OS_UNIX
+#include "support/AnotherUser.h"
 #include "support/FileSizeLimit.h"
 #endif
 
@@ -291,19 +292,24 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
 
 void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser_data()
 {
-    QTest::addColumn<bool>("userFolderWritable");
+    // Why the user's folder takes no file either; empty where it does.
+    QTest::addColumn<QString>("reason");
     // Empty: a folder that cannot be written.
     QTest::addColumn<QString>("programFolder");
 
-    QTest::newRow("in the user's folder") << true << QString();
-    QTest::newRow("nowhere") << false << QString();
+    QTest::newRow("in the user's folder") << QString() << QString();
+    QTest::newRow("nowhere") << QStringLiteral("Not a directory") << QString();
+#ifdef Q_OS_UNIX
+    QTest::newRow("nowhere, the user's folder read-only")
+        << QStringLiteral("Permission denied") << QString();
+#endif
     // Root could write there, but an installed program writes nothing beside itself.
-    QTest::newRow("installed in the system's folder") << true << QStringLiteral("/usr/bin");
+    QTest::newRow("installed in the system's folder") << QString() << QStringLiteral("/usr/bin");
 }
 
 void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
 {
-    QFETCH(bool, userFolderWritable);
+    QFETCH(QString, reason);
     QFETCH(QString, programFolder);
 
     // A folder below a regular file cannot exist, so nothing can be written there, not even
@@ -315,10 +321,24 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     // The user's ~/.config, with the program named as it names itself; its Brackenfeld folder
     // is made with the file.
     QCoreApplication::setApplicationName(QStringLiteral("Brackenfeld"));
+    const bool userFolderWritable = reason.isEmpty();
     const QString userConfig =
-        (userFolderWritable ? tool.folder.path() : file) + QStringLiteral("/config");
+        (reason == u"Not a directory" ? file : tool.folder.path()) + QStringLiteral("/config");
     const UserConfigFolder userConfigFolder(userConfig);
     const QString configPath = userConfig + QStringLiteral("/Brackenfeld/uploader.cfg");
+#ifdef Q_OS_UNIX
+    // A ~/.config that the user may not write to, as another user than root sees it.
+    std::optional<AnotherUser> user;
+    if (reason == u"Permission denied") {
+        const QFile::Permissions readable =
+            QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QDir().mkdir(userConfig));
+        QVERIFY(QFile::setPermissions(userConfig, readable));
+        QVERIFY(QFile::setPermissions(tool.folder.path(), readable | QFile::WriteOwner));
+        user.emplace();
+        QVERIFY(user->active());
+    }
+#endif
     tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
     QCOMPARE(tool.main.ConfigPath, configPath);
@@ -346,7 +366,8 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);
     QCOMPARE(box.buttons, WindowOperations::Buttons::Ok);
     QVERIFY2(box.text.contains(configPath), qPrintable(box.text));
-    QVERIFY2(box.text.contains(QStringLiteral("Not a directory")), qPrintable(box.text));
+    // The reason is the folder's that cannot be made, not the file's that is not there.
+    QVERIFY2(box.text.endsWith(u'\n' + reason), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
 }
 

@@ -140,6 +140,62 @@ enum class Obstacle
     RoomForSmallFilesOnly
 };
 
+// What strace saw of the files, in order: "name PATH" for each file given a name, "away PATH"
+// for each name moved to another, "sync FOLDER" for each folder synced, "remove PATH" for each file
+// removed.
+QStringList fileEventsOf(const QString &log)
+{
+    static const QRegularExpression call(QStringLiteral(R"(^(\w+)\((.*)\)\s+=\s+0$)"));
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+    QStringList events;
+    for (const QString &line : QString::fromLocal8Bit(readFile(log)).split(u'\n')) {
+        const QRegularExpressionMatch match = call.match(line);
+        if (!match.hasMatch())
+            continue;
+        const QString function = match.captured(1);
+        QStringList paths;
+        for (const QRegularExpressionMatch &path : quoted.globalMatch(match.captured(2)))
+            paths << path.captured(1);
+        if (function.startsWith(u"rename") && paths.size() == 2)
+            events << QStringLiteral("away ") + paths[0];
+        if ((function == u"linkat" || function.startsWith(u"rename")) && paths.size() == 2)
+            events << QStringLiteral("name ") + paths[1];
+        else if (function == u"unlink" && paths.size() == 1)
+            events << QStringLiteral("remove ") + paths[0];
+        // With -y, strace shows the path that a descriptor is open on: fsync(3</data>).
+        else if (function == u"fsync" && match.captured(2).contains(u'<'))
+            events << QStringLiteral("sync ") + match.captured(2).section(u'<', 1).chopped(1);
+    }
+    return events;
+}
+
+// Each name that a file kept under it, as "uploader.cfg" or "kept copy", with " unsynced" where
+// its folder was not synced after it before any file was removed.
+QStringList keptNamesOf(const QStringList &events, const QString &root)
+{
+    QStringList names;
+    for (qsizetype at = 0; at < events.size(); ++at) {
+        const QString path = events[at].section(u' ', 1);
+        // Names that a new file passes on its way to its own are moved away again.
+        if (!events[at].startsWith(u"name ") || !path.startsWith(root) ||
+            events.indexOf(QStringLiteral("away ") + path, at) >= 0)
+            continue;
+        const QFileInfo file(path);
+        QString synced = QStringLiteral(" unsynced");
+        for (qsizetype next = at + 1; next < events.size(); ++next) {
+            if (events[next].startsWith(u"remove "))
+                break;
+            if (events[next] == QStringLiteral("sync ") + file.absolutePath()) {
+                synced.clear();
+                break;
+            }
+        }
+        const bool kept = file.absolutePath().endsWith(u"/unsaved");
+        names << (kept ? QStringLiteral("kept copy") : file.fileName()) + synced;
+    }
+    return names;
+}
+
 // A save that went through: no message, and the upload counts as saved.
 bool savesQuietly(FakeTool &tool, const QString &name)
 {
@@ -175,6 +231,7 @@ private slots:
     void failedSaveIsReportedAndKeepsTheEarlierFile();
     void dialogMovesToTheSavedFilesFolder_data();
     void dialogMovesToTheSavedFilesFolder();
+    void everyNewNameIsSyncedBeforeAnythingReliesOnIt();
 };
 
 void TestSaveUpload::dialogIsSetUpForSaving()
@@ -612,6 +669,50 @@ void TestSaveUpload::dialogMovesToTheSavedFilesFolder()
     QFETCH(std::optional<QString>, folder);
 
     QCOMPARE(shown(savedFileFolder(name, separator, drives)), shown(folder));
+}
+
+// The settings file, the kept copies, a saved file and a new upload file each get their name, and a
+// file that was there is replaced, as strace sees it from outside. The test runs itself under
+// strace for that.
+void TestSaveUpload::everyNewNameIsSyncedBeforeAnythingReliesOnIt()
+{
+    if (qEnvironmentVariableIsSet("BRACKENFELD_TRACED")) {
+        FakeTool tool(FakeTool::Unstarted);
+        tool.main.Form_Load();
+        const QString saved = tool.folder.filePath(QStringLiteral("run1.xls"));
+        tool.receive({kTable});
+        tool.saveAs({saved});
+        tool.receive({kAbc});
+        tool.saveAs({saved});
+        writeNewUploadFile(tool.folder.path(), QStringLiteral("new"), QStringLiteral(".xls"), "1");
+        tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+        QVERIFY(tool.window.boxes.isEmpty());
+        return;
+    }
+#ifndef Q_OS_LINUX
+    QSKIP("strace watches the system calls of Linux");
+#else
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString log = root.filePath(QStringLiteral("strace.log"));
+    QProcess strace;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("BRACKENFELD_TRACED"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("TMPDIR"), root.path());
+    strace.setProcessEnvironment(environment);
+    strace.start(QStringLiteral("strace"),
+                 {QStringLiteral("-y"), QStringLiteral("-o"), log, QStringLiteral("-e"),
+                  QStringLiteral("trace=linkat,rename,renameat,renameat2,fsync,unlink"),
+                  QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                  QStringLiteral("everyNewNameIsSyncedBeforeAnythingReliesOnIt")});
+    QVERIFY2(strace.waitForFinished(60000), qPrintable(strace.errorString()));
+    QVERIFY2(strace.exitStatus() == QProcess::NormalExit && strace.exitCode() == 0,
+             strace.readAllStandardError() + strace.readAllStandardOutput());
+
+    QCOMPARE(keptNamesOf(fileEventsOf(log), root.path()),
+             (QStringList{"uploader.cfg", "kept copy", "run1.xls", "kept copy", "run1.xls",
+                          "new.xls", "uploader.cfg"}));
+#endif
 }
 
 QTEST_APPLESS_MAIN(TestSaveUpload)

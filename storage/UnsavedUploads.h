@@ -43,8 +43,8 @@ public:
 
     QString folder() const { return m_folder; }
 
-    // Writes the upload to the disk, whole and synced, and holds it. Throws PlatformError naming
-    // the reason when the folder cannot take it.
+    // Writes the upload to the disk, whole and synced with its name, and holds it. Throws
+    // PlatformError naming the system's reason when the folder cannot take it.
     KeptUpload keep(const QByteArray &upload) const;
 
     // What programs that have ended left, oldest first, each held by this program now. Another

@@ -5,6 +5,7 @@
 #include "serial/PortTable.h"
 #include "storage/FileOutput.h"
 #include "storage/Folder.h"
+#include "storage/LeftBehind.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +43,13 @@ void Main::SaveConfigFile()
     try {
         // The user's configuration folder may not be there yet.
         makeFolder(QFileInfo(ConfigPath).absolutePath());
+        // Held while the file is written, so that a copy that starts meanwhile leaves the
+        // temporary file alone. A folder that takes no lock takes no temporary file either.
+        std::unique_ptr<QLockFile> writing;
+        try {
+            writing = lockUnlessHeld(ConfigPath);
+        } catch (const PlatformError &) {
+        }
         FileOutput file(ConfigPath, FileOutput::InPlace::WhenFolderRefuses);
         file.write(configFileBytes(PortNumber, CommonDialog1.InitDir()));
         file.commit();

@@ -37,6 +37,9 @@ QDateTime KeptUpload::received() const
 {
     const QString stamp = QFileInfo(m_path).fileName().left(kStampFormat.size());
     const QDateTime named = QDateTime::fromString(stamp, kStampFormat);
+    // A file put there under another name tells when it was written instead.
+    if (!named.isValid())
+        return QFileInfo(m_path).lastModified();
     return QDateTime(named.date(), named.time(), QTimeZone::utc()).toLocalTime();
 }
 
@@ -93,16 +96,10 @@ KeptUpload UnsavedUploads::keep(const QByteArray &upload) const
 std::vector<KeptUpload> UnsavedUploads::leftBehind() const
 {
     std::vector<KeptUpload> left;
-    const QStringList names =
-        QDir(m_folder).entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        const QString path = QDir(m_folder).filePath(name);
-        try {
-            if (std::unique_ptr<QLockFile> lock = lockUnlessHeld(path))
-                left.emplace_back(path, std::move(lock));
-        } catch (const PlatformError &) {
-            // A folder that takes no lock now: the upload stays for a later start.
-        }
-    }
+    takeLeftBehind(m_folder, QLatin1Char('*') + kSuffix, AloneFile::LeftBehind,
+                   [&left](const QString &path, std::unique_ptr<QLockFile> lock) {
+                       if (QFileInfo(path).isFile())
+                           left.emplace_back(path, std::move(lock));
+                   });
     return left;
 }

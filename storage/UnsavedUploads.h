@@ -18,7 +18,7 @@ public:
     KeptUpload &operator=(KeptUpload &&) noexcept;
     ~KeptUpload();
 
-    // When it was received, from its name.
+    // When it was received, from its name; for a file not named so, when it was last written.
     QDateTime received() const;
     // The upload as decoded; throws PlatformError naming the reason when it cannot be read.
     QByteArray upload() const;
@@ -47,8 +47,9 @@ public:
     // PlatformError naming the system's reason when the folder cannot take it.
     KeptUpload keep(const QByteArray &upload) const;
 
-    // What programs that have ended left, oldest first, each held by this program now. Another
-    // program that is still running holds its own, and they are not among them.
+    // What programs that have ended left, oldest first, each held by this program now; their
+    // locks and temporary files without an upload go. Another program that is still running
+    // holds its own, and they are not among them.
     std::vector<KeptUpload> leftBehind() const;
 
 private:

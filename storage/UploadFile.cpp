@@ -3,26 +3,25 @@
 #include "common/PlatformError.h"
 #include "storage/CsvFile.h"
 #include "storage/FileOutput.h"
+#include "storage/LeftBehind.h"
 #include "storage/WorkbookFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 namespace {
 
 constexpr qint64 kCopyPiece = 1 << 20;
+const QString kWorkbookSuffix = QStringLiteral(".xlsx");
 
 // libxlsxwriter writes a workbook only to a path of its own: it is made in a temporary file and
 // then copied into the output. Compressed, it is a fraction of the upload's size.
 void writeWorkbook(FileOutput &file, QByteArrayView upload)
 {
-    QTemporaryFile workbook(QDir::tempPath() + QStringLiteral("/brackenfeld-XXXXXX.xlsx"));
-    if (!workbook.open())
-        throw PlatformError(workbook.errorString());
-    workbook.close();
-    writeWorkbookFile(workbook.fileName(), upload);
-    if (!workbook.open())
+    const TemporaryFile made(QDir::tempPath(), kWorkbookSuffix);
+    writeWorkbookFile(made.fileName(), upload);
+    QFile workbook(made.fileName());
+    if (!workbook.open(QIODevice::ReadOnly))
         throw PlatformError(workbook.errorString());
     while (!workbook.atEnd()) {
         const QByteArray piece = workbook.read(kCopyPiece);
@@ -51,6 +50,11 @@ void writeUploadFile(const QString &fileName, const QByteArray &upload)
         file.write("\r\n");
     }
     file.commit();
+}
+
+void removeLeftBehindWorkbooks()
+{
+    TemporaryFile::removeLeftBehind(QDir::tempPath(), kWorkbookSuffix);
 }
 
 std::optional<QString> savedFileFolder(const QString &fileName, QChar separator, bool drives)

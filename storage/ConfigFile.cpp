@@ -6,6 +6,7 @@
 #include "storage/FileOutput.h"
 #include "storage/Folder.h"
 #include "storage/LeftBehind.h"
+#include "storage/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,14 +16,24 @@ namespace {
 // Far beyond any two lines the tool writes; a larger file is read only this far.
 constexpr qint64 kLargestConfigRead = 1 << 20;
 
+// What the file holds; nothing where it is missing, cannot be read or is no regular file.
+std::optional<QByteArray> configContent(const QString &path)
+{
+    QFile file(path);
+    try {
+        openRegularFile(file);
+    } catch (const PlatformError &) {
+        return std::nullopt;
+    }
+    return file.read(kLargestConfigRead);
+}
+
 } // namespace
 
 void Main::LoadConfigFile()
 {
-    QFile file(ConfigPath);
-    if (file.open(QIODevice::ReadOnly)) {
-        const ConfigFields fields = readConfigFields(file.read(kLargestConfigRead));
-        file.close();
+    if (const std::optional<QByteArray> content = configContent(ConfigPath)) {
+        const ConfigFields fields = readConfigFields(*content);
         // Port 0 is what a start without any port writes, and a number beyond COM 1 to COM 16
         // names no port there can be: neither remembers a port, so the one that discovery
         // proposed stays, and Retry after plugging the instrument in finds it.
@@ -34,7 +45,8 @@ void Main::LoadConfigFile()
             return;
         }
     }
-    // Missing, unreadable or incomplete: write it anew from what the tool holds now.
+    // Missing, unreadable or incomplete: write it anew from what the tool holds now. What is no
+    // regular file is not replaced, and Exit says why.
     SaveConfigFile();
 }
 

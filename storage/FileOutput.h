@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QFileDevice>
+#include <QSaveFile>
 #include <QString>
 
 #include <memory>
@@ -10,7 +10,8 @@
 // takes the target's place, synced to the disk with its name, only on commit(). Until then, and
 // after any failure, the target keeps its earlier content; the new file keeps the target's
 // permissions. Every write is checked: a failure throws PlatformError naming the system's reason. A
-// target that is a device or a pipe cannot be replaced by a new file and is written as it is.
+// target that is there and is not a regular file (a folder, a named pipe, a socket, a device) is
+// refused, never opened.
 class FileOutput
 {
 public:
@@ -34,5 +35,5 @@ private:
     [[noreturn]] void fail() const;
 
     QString m_path;
-    std::unique_ptr<QFileDevice> m_file;
+    std::unique_ptr<QSaveFile> m_file;
 };

@@ -1,6 +1,7 @@
 #include "storage/LeftBehind.h"
 
 #include "common/PlatformError.h"
+#include "storage/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,6 +48,11 @@ QString randomLetters(int count)
 
 std::unique_ptr<QLockFile> lockUnlessHeld(const QString &path)
 {
+    // A named pipe, socket or device was made by no program as its lock, and QLockFile reads a
+    // lock that it cannot take: reading a named pipe would wait for ever.
+    const FileKind kind = fileKind(path + kLockSuffix);
+    if (kind != FileKind::Missing && kind != FileKind::Regular && kind != FileKind::Folder)
+        QFile::remove(path + kLockSuffix);
     auto lock = std::make_unique<QLockFile>(path + kLockSuffix);
     // Only a program that has ended gives up its lock, however long it has run.
     lock->setStaleLockTime(0);

@@ -13,9 +13,9 @@
 // QSaveFile's temporary files on their way to its name (its path with ".XXXXXX" added).
 
 // The lock of the file at `path`, when no running program holds it: the program that did has
-// ended, or there was none. A lock that names no program was never written whole and counts as
-// ended too. Null while a running program holds it. Throws PlatformError naming the system's reason
-// when the folder takes no lock file.
+// ended, or there was none. A lock that names no program (never written whole, or no regular file)
+// counts as ended too. Null while a running program holds it. Throws PlatformError naming the
+// system's reason when the folder takes no lock file.
 std::unique_ptr<QLockFile> lockUnlessHeld(const QString &path);
 
 // What a file of a run that has ended, with nothing beside it, is.

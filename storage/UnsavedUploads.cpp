@@ -3,6 +3,7 @@
 #include "common/PlatformError.h"
 #include "storage/Folder.h"
 #include "storage/LeftBehind.h"
+#include "storage/RegularFile.h"
 #include "storage/UploadFile.h"
 
 #include <QDir>
@@ -46,8 +47,7 @@ QDateTime KeptUpload::received() const
 QByteArray KeptUpload::upload() const
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PlatformError(file.errorString());
+    openRegularFile(file);
     QByteArray saved = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PlatformError(file.errorString());

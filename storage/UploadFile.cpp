@@ -37,7 +37,7 @@ void writeUploadFile(const QString &fileName, const QByteArray &upload)
 {
     const QFileInfo target(fileName);
     // Root passes every write check, so the file's own write bit marks it read-only as well.
-    if (target.exists() &&
+    if (target.isFile() &&
         (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
         throw PlatformError(QStringLiteral("The file is read-only."));
     FileOutput file(fileName);

@@ -9,6 +9,9 @@
 #include <QTest>
 
 #include <optional>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -52,6 +55,8 @@ private slots:
     void startUpLoadsOrRewritesTheFile();
     void programFolderTakingNoFileLeavesTheSettingsToTheUser_data();
     void programFolderTakingNoFileLeavesTheSettingsToTheUser();
+    void settingsThatAreNoRegularFileLetStartUpGoOn_data();
+    void settingsThatAreNoRegularFileLetStartUpGoOn();
     void exitWritesTheSettings();
     void failedWriteAtExitKeepsTheEarlierSettings();
 };
@@ -369,6 +374,60 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     // The reason is the folder's that cannot be made, not the file's that is not there.
     QVERIFY2(box.text.endsWith(u'\n' + reason), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
+}
+
+void TestConfigFile::settingsThatAreNoRegularFileLetStartUpGoOn_data()
+{
+    // "<fifo>" stands for a named pipe that the row makes beside the settings.
+    QTest::addColumn<QString>("linkTo");
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("folder") << QString() << QStringLiteral("a folder");
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe") << QString() << QStringLiteral("a named pipe (FIFO)");
+    QTest::newRow("link to a named pipe")
+        << QStringLiteral("<fifo>") << QStringLiteral("a named pipe (FIFO)");
+    QTest::newRow("link to a device") << QStringLiteral("/dev/zero") << QStringLiteral("a device");
+#endif
+}
+
+// Read, a named pipe would wait for a writer before the window ever shows, and /dev/zero never
+// ends; replaced, the user's pipe or device would be gone.
+void TestConfigFile::settingsThatAreNoRegularFileLetStartUpGoOn()
+{
+    QFETCH(QString, linkTo);
+    QFETCH(QString, kind);
+
+    FakeTool tool(FakeTool::Unstarted, {2, 5});
+    const QString settings = tool.configPath();
+    const QString fifo = tool.folder.filePath(QStringLiteral("fifo"));
+    if (kind == u"a folder") {
+        QVERIFY(QDir().mkdir(settings));
+    } else {
+#ifdef Q_OS_UNIX
+        const QString pipe = linkTo.isEmpty() ? settings : fifo;
+        if (linkTo.isEmpty() || linkTo == u"<fifo>")
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        if (!linkTo.isEmpty())
+            QVERIFY(QFile::link(linkTo == u"<fifo>" ? fifo : linkTo, settings));
+#endif
+    }
+    tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
+
+    // Start-up goes on with what discovery found, and Exit says why the settings stay unsaved.
+    QVERIFY(tool.window.boxes.isEmpty());
+    QVERIFY(tool.window.endedWith.isEmpty());
+    QCOMPARE(tool.main.PortNumber, qint16(2));
+    QVERIFY(tool.port.PortOpen());
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+    QCOMPARE(tool.window.boxes.size(), 1);
+    const QString told = tool.window.boxes[0].text;
+    QVERIFY2(
+        told.endsWith(QStringLiteral("\nuploader.cfg is not a regular file but %1.").arg(kind)),
+        qPrintable(told));
+    QCOMPARE(tool.window.endedWith, QList<int>{1});
+    QCOMPARE(QFileInfo(settings).isSymLink(), !linkTo.isEmpty());
+    QVERIFY(!QFileInfo(settings).isFile());
 }
 
 void TestConfigFile::exitWritesTheSettings()

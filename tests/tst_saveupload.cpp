@@ -137,7 +137,10 @@ enum class Obstacle
     NoRoom,
     RoomForAFewBytes,
     // Room for a small workbook, not for the larger sheet that goes to a temporary file first.
-    RoomForSmallFilesOnly
+    RoomForSmallFilesOnly,
+    // The name is a named pipe's, or a folder's.
+    NamedPipe,
+    Folder
 };
 
 // What strace saw of the files, in order: "name PATH" for each file given a name, "away PATH"
@@ -548,8 +551,18 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
         << QStringLiteral("No such file or directory");
     QTest::newRow("read-only file") << QStringLiteral("run1.xls") << kTableText << earlier
                                     << Obstacle::ReadOnlyFile << QStringLiteral("read-only");
-    QTest::newRow("device full") << QStringLiteral("/dev/full") << kTableText << none
-                                 << Obstacle::None << QStringLiteral("No space left on device");
+    QTest::newRow("a device") << QStringLiteral("/dev/full") << kTableText << none << Obstacle::None
+                              << QStringLiteral("full is not a regular file but a device.");
+    QTest::newRow("a folder") << QStringLiteral("run1.xls") << kTableText << none
+                              << Obstacle::Folder
+                              << QStringLiteral("run1.xls is not a regular file but a folder.");
+#ifdef Q_OS_UNIX
+    // Opened, it would wait for a reader for ever.
+    QTest::newRow("a named pipe") << QStringLiteral("run1.xls") << kTableText << none
+                                  << Obstacle::NamedPipe
+                                  << QStringLiteral(
+                                         "run1.xls is not a regular file but a named pipe (FIFO).");
+#endif
 #ifdef Q_OS_UNIX
     QTest::newRow("no room") << QStringLiteral("run1.xls") << kTableText << earlier
                              << Obstacle::NoRoom << QStringLiteral("File too large");
@@ -597,6 +610,12 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     if (obstacle == Obstacle::ReadOnlyFile)
         QVERIFY(
             QFile::setPermissions(name, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (obstacle == Obstacle::Folder)
+        QVERIFY(QDir().mkdir(name));
+#ifdef Q_OS_UNIX
+    if (obstacle == Obstacle::NamedPipe)
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+#endif
     const QStringList entriesBefore = entriesOf(folder.path());
 
     FakeTool tool(FakeTool::Holding);

@@ -6,6 +6,7 @@
 #include "serial/PortLock.h"
 #include "serial/PortPresence.h"
 #include "serial/PortTable.h"
+#include "storage/RegularFile.h"
 
 #include <QFileInfo>
 
@@ -38,6 +39,13 @@ QString openFailureReason(const QSerialPort &port, const QString &path)
 {
     if (port.error() == QSerialPort::DeviceNotFoundError)
         return QStringLiteral(" is not present.");
+    // Only a terminal device answers what a serial port is asked when it opens.
+    if (port.error() == QSerialPort::UnsupportedOperationError) {
+        const FileKind kind = fileKind(path);
+        return kind == FileKind::Device
+                   ? QStringLiteral(" is not a serial port.")
+                   : QStringLiteral(" is not a serial port but %1.").arg(kindName(kind));
+    }
     if (port.error() != QSerialPort::PermissionError)
         return QStringLiteral(": ") + port.errorString();
     if (!QFileInfo(path).isReadable())

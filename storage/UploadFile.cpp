@@ -14,19 +14,35 @@ namespace {
 constexpr qint64 kCopyPiece = 1 << 20;
 const QString kWorkbookSuffix = QStringLiteral(".xlsx");
 
+// A failure of the temporary folder, which is not the one that the user chose.
+PlatformError inTemporaryFolder(const QString &reason)
+{
+    return PlatformError(
+        QStringLiteral("The workbook could not be made in the temporary folder %1:\n%2")
+            .arg(QDir::toNativeSeparators(QDir::tempPath()), reason));
+}
+
 // libxlsxwriter writes a workbook only to a path of its own: it is made in a temporary file and
 // then copied into the output. Compressed, it is a fraction of the upload's size.
 void writeWorkbook(FileOutput &file, QByteArrayView upload)
 {
-    const TemporaryFile made(QDir::tempPath(), kWorkbookSuffix);
-    writeWorkbookFile(made.fileName(), upload);
-    QFile workbook(made.fileName());
-    if (!workbook.open(QIODevice::ReadOnly))
-        throw PlatformError(workbook.errorString());
+    std::optional<TemporaryFile> made;
+    QFile workbook;
+    try {
+        made.emplace(QDir::tempPath(), kWorkbookSuffix);
+        writeWorkbookFile(made->fileName(), upload);
+        workbook.setFileName(made->fileName());
+        if (!workbook.open(QIODevice::ReadOnly))
+            throw PlatformError(workbook.errorString());
+    } catch (const DoesNotFitASheet &) {
+        throw;
+    } catch (const PlatformError &error) {
+        throw inTemporaryFolder(error.message());
+    }
     while (!workbook.atEnd()) {
         const QByteArray piece = workbook.read(kCopyPiece);
         if (piece.isEmpty())
-            throw PlatformError(workbook.errorString());
+            throw inTemporaryFolder(workbook.errorString());
         file.write(piece);
     }
 }

@@ -5,6 +5,9 @@
 #ifdef Q_OS_UNIX
 #include "support/FileSizeLimit.h"
 #endif
+#ifdef Q_OS_LINUX
+#include "support/SmallDisk.h"
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +15,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -140,7 +144,9 @@ enum class Obstacle
     RoomForSmallFilesOnly,
     // The name is a named pipe's, or a folder's.
     NamedPipe,
-    Folder
+    Folder,
+    // The temporary folder is a small disk that is full.
+    FullTemporaryFolder
 };
 
 // What strace saw of the files, in order: "name PATH" for each file given a name, "away PATH"
@@ -581,7 +587,15 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
                                        << Obstacle::NoRoom << QStringLiteral("File too large");
     QTest::newRow("workbook, temporary folder full")
         << QStringLiteral("run1.xlsx") << QByteArray("1.5\t2.5\r\n").repeated(10000) << earlier
-        << Obstacle::RoomForSmallFilesOnly << QStringLiteral("incomplete");
+        << Obstacle::RoomForSmallFilesOnly
+        << QStringLiteral("could not be made in the temporary folder <temporary>:\nIt came out "
+                          "incomplete");
+#endif
+#ifdef Q_OS_LINUX
+    QTest::newRow("workbook, temporary folder a full disk")
+        << QStringLiteral("run1.xlsx") << kTableText << earlier << Obstacle::FullTemporaryFolder
+        << QStringLiteral("could not be made in the temporary folder <temporary>:\nNo space left "
+                          "on device");
 #endif
     QTest::newRow("workbook, more lines than a sheet holds")
         << QStringLiteral("run1.xlsx") << QByteArray("\r\n").repeated(1048576) + 'x' << earlier
@@ -620,7 +634,22 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
 
     FakeTool tool(FakeTool::Holding);
     tool.main.UploadData = upload;
+    // A temporary folder of the row's own, where the workbook is made first.
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QByteArray temporaryBefore = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", temporaryBefore); });
+    reason.replace(QStringLiteral("<temporary>"), QDir::toNativeSeparators(temporary.path()));
     {
+#ifdef Q_OS_LINUX
+        std::optional<SmallFullDisk> disk;
+        if (obstacle == Obstacle::FullTemporaryFolder) {
+            disk.emplace(temporary.path());
+            if (!disk->active())
+                QSKIP("no tmpfs can be mounted here");
+        }
+#endif
 #ifdef Q_OS_UNIX
         std::optional<FileSizeLimit> limit;
         if (obstacle == Obstacle::NoRoom)
@@ -641,8 +670,9 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     QCOMPARE(tool.main.DataSaved, qint16(0));
     QCOMPARE(tool.dialog.initDir, tool.folder.path());
-    // Nothing left behind: no partial file, no temporary beside it.
+    // Nothing left behind: no partial file, no temporary beside it or in the temporary folder.
     QCOMPARE(entriesOf(folder.path()), entriesBefore);
+    QCOMPARE(entriesOf(temporary.path()), QStringList());
     if (earlier)
         QCOMPARE(readFile(name), *earlier);
 }

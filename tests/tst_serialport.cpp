@@ -1,6 +1,7 @@
 #include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "serial/QtSerialPortService.h"
+#include "support/Files.h"
 #include "support/Instrument.h"
 
 #include <QAbstractEventDispatcher>
@@ -15,6 +16,7 @@
 
 #include <chrono>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -71,6 +73,8 @@ private slots:
     void inputAlsoTakesWhatTheSystemStillHolds();
     void failedOpenThrowsAndLeavesThePortClosed_data();
     void failedOpenThrowsAndLeavesThePortClosed();
+    void openOfWhatIsNoSerialPortSaysWhatItIs_data();
+    void openOfWhatIsNoSerialPortSaysWhatItIs();
     void misuseOfAnOpenPortThrowsAndKeepsItOpen_data();
     void misuseOfAnOpenPortThrowsAndKeepsItOpen();
     void secondServiceCannotOpenTheSamePort();
@@ -364,6 +368,42 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QVERIFY(!service.PortOpen());
     QCOMPARE(service.InBufferCount(), qint16(0));
     QVERIFY(!service.takeDeviceLoss());
+}
+
+void TestSerialPort::openOfWhatIsNoSerialPortSaysWhatItIs_data()
+{
+    QTest::addColumn<QString>("standIn");
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("regular file") << QStringLiteral("file")
+                                  << QStringLiteral(" is not a serial port but a regular file.");
+    QTest::newRow("named pipe") << QStringLiteral("fifo")
+                                << QStringLiteral(" is not a serial port but a named pipe (FIFO).");
+    QTest::newRow("folder") << QStringLiteral("folder")
+                            << QStringLiteral(" is not a serial port but a folder.");
+    QTest::newRow("another device")
+        << QStringLiteral("/dev/null") << QStringLiteral(" is not a serial port.");
+}
+
+// What the port's device is instead, rather than the ioctl's "Inappropriate ioctl for device".
+void TestSerialPort::openOfWhatIsNoSerialPortSaysWhatItIs()
+{
+    QFETCH(QString, standIn);
+    QFETCH(QString, why);
+
+    const QString device = devicePath(kDevice);
+    if (standIn == u"file")
+        QVERIFY(writeFile(device, "not a port"));
+    else if (standIn == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
+    else if (standIn == u"folder")
+        QVERIFY(QDir().mkdir(device));
+    else
+        QVERIFY(QFile::link(standIn, device));
+    QtSerialPortService service;
+    service.setCommPort(kPort);
+    QCOMPARE(openFailure(service), QStringLiteral("COM %1 (%2)").arg(kPort).arg(device) + why);
+    QVERIFY(!service.PortOpen());
 }
 
 void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen_data()

@@ -138,14 +138,23 @@ QByteArray QtSerialPortService::Input()
 {
     QByteArray characters = std::exchange(m_salvaged, {});
     if (m_port.isOpen())
-        characters.append(m_port.readAll());
+        takeWaiting(characters);
     // A wait of no time reads what the system already holds, or is passing on just now. Once
     // nothing more comes it ends as a timeout, which is no fault of the port.
     while (m_port.isOpen() && characters.size() < kInputBatch && m_port.waitForReadyRead(0))
-        characters.append(m_port.readAll());
+        takeWaiting(characters);
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
     return characters;
+}
+
+void QtSerialPortService::takeWaiting(QByteArray &characters)
+{
+    // Read straight to the end of what was taken before, without a buffer of its own between.
+    const qsizetype taken = characters.size();
+    characters.resize(taken + m_port.bytesAvailable());
+    const qint64 read = m_port.read(characters.data() + taken, characters.size() - taken);
+    characters.resize(taken + std::max<qint64>(read, 0));
 }
 
 bool QtSerialPortService::takeDeviceLoss()

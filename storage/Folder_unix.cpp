@@ -1,7 +1,6 @@
 #include "common/PlatformError.h"
 #include "storage/Folder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -20,16 +19,15 @@ namespace {
 
 } // namespace
 
-void makeFolder(const QString &path)
+void makeOneFolder(const QString &path)
 {
-    const QFileInfo folder(QDir::cleanPath(QDir(path).absolutePath()));
-    if (folder.isDir())
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
         return;
-    // The root is always there, so this goes up at most as far as the path is deep.
-    makeFolder(folder.path());
-    if (::mkdir(QFile::encodeName(folder.filePath()).constData(), 0777) != 0 &&
-        !(errno == EEXIST && folder.isDir()))
-        failWith(errno == EEXIST ? ENOTDIR : errno);
+    const int error = errno;
+    // Another program may have made it a moment ago; a file of that name is no folder.
+    if (error == EEXIST && QFileInfo(path).isDir())
+        return;
+    failWith(error == EEXIST ? ENOTDIR : error);
 }
 
 void syncName(const QString &path)

@@ -20,17 +20,12 @@ LPCWSTR nativePath(const QString &path)
 
 } // namespace
 
-void makeFolder(const QString &path)
+void makeOneFolder(const QString &path)
 {
-    const QFileInfo folder(QDir::cleanPath(QDir(path).absolutePath()));
-    if (folder.isDir())
-        return;
-    // A drive's root is always there, so this goes up at most as far as the path is deep.
-    makeFolder(folder.path());
-    const QString native = QDir::toNativeSeparators(folder.filePath());
-    if (!CreateDirectoryW(nativePath(native), nullptr)) {
+    if (!CreateDirectoryW(nativePath(QDir::toNativeSeparators(path)), nullptr)) {
         const DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS || !folder.isDir())
+        // Another program may have made it a moment ago; a file of that name is no folder.
+        if (error != ERROR_ALREADY_EXISTS || !QFileInfo(path).isDir())
             failWith(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
     }
 }

@@ -63,16 +63,21 @@ QString fileStemOf(const KeptUpload &kept)
 
 void Main::offerUnsavedUploads()
 {
+    std::vector<KeptUpload> left = m_unsaved.leftBehind();
+    // Oldest first: a name holds the moment of arrival, and a file named otherwise its own time.
+    std::stable_sort(left.begin(), left.end(), [](const KeptUpload &a, const KeptUpload &b) {
+        return a.received() < b.received();
+    });
     std::vector<KeptUpload> kept;
     QList<Row> rows;
-    for (KeptUpload &left : m_unsaved.leftBehind()) {
+    for (KeptUpload &one : left) {
         try {
-            rows << rowOf(left, left.upload());
+            rows << rowOf(one, one.upload());
         } catch (const PlatformError &) {
             // Unreadable now; it stays for a later start.
             continue;
         }
-        kept.push_back(std::move(left));
+        kept.push_back(std::move(one));
     }
     if (rows.isEmpty())
         return;

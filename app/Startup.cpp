@@ -1,6 +1,11 @@
 #include "app/Main.h"
 #include "common/PlatformError.h"
 #include "storage/ConfigLocation.h"
+#include "storage/LeftBehind.h"
+#include "storage/UploadFile.h"
+#include "storage/UploadTable.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <utility>
@@ -8,6 +13,16 @@
 namespace {
 
 const QString kVersionSuffix = QStringLiteral("  ver " BRACKENFELD_VERSION);
+
+// What runs that have ended left of the settings file's writing and of workbooks being made. The
+// kept uploads' own go as the uploads are offered.
+void removeLeftBehind(const QString &configPath)
+{
+    const QFileInfo settings(configPath);
+    takeLeftBehind(settings.absolutePath(), settings.fileName(), AloneFile::InUse,
+                   [](const QString &, std::unique_ptr<QLockFile>) {});
+    removeLeftBehindWorkbooks();
+}
 
 } // namespace
 
@@ -26,6 +41,7 @@ void Main::Form_Load()
     const StartLocations locations = startLocations(m_window.programFolder());
     ConfigPath = locations.configPath;
     CommonDialog1.setInitDir(locations.dialogFolder);
+    removeLeftBehind(ConfigPath);
     FrameStart = QByteArray(1, '\x02');
     FrameEnd = QByteArray(1, '\x04');
 

@@ -2,6 +2,11 @@
 
 #include <QString>
 
+// Where Qt's serial port keeps the device's lock file, found as it finds it: in the first of the
+// system's lock folders that the user may read, where the file is there already or the user may
+// write. Empty where no folder serves, or where the system keeps no lock files (Windows).
+QString portLockFile(const QString &devicePath);
+
 // The lock file that keeps every program from the device although the program that made it has
 // ended: one that the user may not remove, such as a run as root left behind. Qt's serial port
 // takes such a file as the port being held. Empty when there is none, or where the system keeps

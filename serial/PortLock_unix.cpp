@@ -9,7 +9,8 @@
 
 namespace {
 
-// Where serial ports' lock files are kept, in the order Qt's serial port looks.
+// Where serial ports' lock files are kept, in the order Qt's serial port looks. Where one is
+// missing, as /run/lock is in a minimal system that nothing has booted, it looks on.
 constexpr const char *kLockFolders[] = {"/var/lock",         "/etc/locks", "/var/spool/locks",
                                         "/var/spool/uucp",   "/tmp",       "/var/tmp",
                                         "/var/lock/lockdev", "/run/lock"};
@@ -29,22 +30,30 @@ const QString kPermissionAdvice;
 
 } // namespace
 
-QString abandonedLockFile(const QString &devicePath)
+QString portLockFile(const QString &devicePath)
 {
     // /dev/ttyUSB0 => LCK..ttyUSB0; a device elsewhere keeps its whole path, / as _.
     QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
     name = QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
     for (const char *folder : kLockFolders) {
-        const QString path = QDir(QLatin1String(folder)).filePath(name);
-        if (!QFileInfo::exists(path))
-            continue;
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        const bool read = QLockFile(path).getLockInfo(&pid, &host, &application);
-        return read && isRunning(pid) ? QString() : path;
+        const QFileInfo info{QLatin1String(folder)};
+        const QString path = QDir(info.filePath()).filePath(name);
+        if (info.isReadable() && (QFileInfo::exists(path) || info.isWritable()))
+            return path;
     }
     return {};
+}
+
+QString abandonedLockFile(const QString &devicePath)
+{
+    const QString path = portLockFile(devicePath);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return {};
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    const bool read = QLockFile(path).getLockInfo(&pid, &host, &application);
+    return read && isRunning(pid) ? QString() : path;
 }
 
 // QSerialPort reports a port that another program holds (its lock file, or the device's exclusive

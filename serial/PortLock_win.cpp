@@ -1,5 +1,10 @@
 #include "serial/PortLock.h"
 
+QString portLockFile(const QString &)
+{
+    return {};
+}
+
 QString abandonedLockFile(const QString &)
 {
     return {};

@@ -6,6 +6,7 @@
 #include "serial/PortLock.h"
 #include "serial/PortPresence.h"
 #include "serial/PortTable.h"
+#include "storage/RegularFile.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -31,6 +32,14 @@ constexpr qint64 kInputBatch = 64 * 1024;
 {
     if (port.error() == QSerialPort::DeviceNotFoundError)
         throw DeviceAbsent(name + QStringLiteral(" is not present."));
+    // Only a terminal device answers what a serial port is asked when it opens.
+    if (port.error() == QSerialPort::UnsupportedOperationError) {
+        const FileKind kind = fileKind(path);
+        throw PlatformError(
+            name + (kind == FileKind::Device
+                        ? QStringLiteral(" is not a serial port.")
+                        : QStringLiteral(" is not a serial port but %1.").arg(kindName(kind))));
+    }
     if (port.error() != QSerialPort::PermissionError)
         throw PlatformError(name + QStringLiteral(": ") + port.errorString());
     if (const QString denied = permissionRefusal(path); !denied.isEmpty())
@@ -113,14 +122,23 @@ QByteArray QtSerialPortService::Input()
 {
     QByteArray characters = std::exchange(m_salvaged, {});
     if (m_port.isOpen())
-        characters.append(m_port.readAll());
+        takeWaiting(characters);
     // A wait of no time reads what the system already holds, or is passing on just now. Once
     // nothing more comes it ends as a timeout, which is no fault of the port.
     while (m_port.isOpen() && characters.size() < kInputBatch && m_port.waitForReadyRead(0))
-        characters.append(m_port.readAll());
+        takeWaiting(characters);
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
     return characters;
+}
+
+void QtSerialPortService::takeWaiting(QByteArray &characters)
+{
+    // Read straight to the end of what was taken before, without a buffer of its own between.
+    const qsizetype taken = characters.size();
+    characters.resize(taken + m_port.bytesAvailable());
+    const qint64 read = m_port.read(characters.data() + taken, characters.size() - taken);
+    characters.resize(taken + std::max<qint64>(read, 0));
 }
 
 bool QtSerialPortService::takeDeviceLoss()

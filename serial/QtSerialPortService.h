@@ -41,6 +41,8 @@ public:
 private:
     void open();
     void closeDevice();
+    // Appends what the port holds to the characters.
+    void takeWaiting(QByteArray &characters);
     void onError(QSerialPort::SerialPortError error);
     void onDeviceGone();
     const QList<QSerialPortInfo> &systemPorts() const;

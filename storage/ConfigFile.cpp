@@ -3,6 +3,9 @@
 #include "app/Main.h"
 #include "common/PlatformError.h"
 #include "storage/FileOutput.h"
+#include "storage/Folder.h"
+#include "storage/LeftBehind.h"
+#include "storage/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,16 +21,23 @@ void Main::LoadConfigFile()
         CommonDialog1.setInitDir(*fields.folder);
         return;
     }
-    // Missing, unreadable or incomplete: write it anew from what the tool holds now.
+    // Missing, unreadable or incomplete: write it anew from what the tool holds now. What is no
+    // regular file is not replaced, and Exit says why.
     SaveConfigFile();
 }
 
 void Main::SaveConfigFile()
 {
-    // The user's configuration folder may not be there yet. Where it cannot be made, the write
-    // below fails and says so.
-    QDir().mkpath(QFileInfo(ConfigPath).absolutePath());
     try {
+        // The user's configuration folder may not be there yet.
+        makeFolder(QFileInfo(ConfigPath).absolutePath());
+        // Held while the file is written, so that a copy that starts meanwhile leaves the
+        // temporary file alone. A folder that takes no lock takes no temporary file either.
+        std::unique_ptr<QLockFile> writing;
+        try {
+            writing = lockUnlessHeld(ConfigPath);
+        } catch (const PlatformError &) {
+        }
         FileOutput file(ConfigPath, FileOutput::InPlace::WhenFolderRefuses);
         file.write(configFileBytes(PortNumber, CommonDialog1.InitDir()));
         file.commit();

@@ -1,5 +1,7 @@
+#include "common/PlatformError.h"
 #include "serial/PortTable.h"
 #include "storage/ConfigFile.h"
+#include "storage/RegularFile.h"
 #include "upload/LenientNumber.h"
 
 #include <QFile>
@@ -117,9 +119,13 @@ ConfigFields readConfigFields(const QByteArray &content)
 
 ConfigFields readConfigFile(const QString &path)
 {
+    // Missing, unreadable or no regular file (a pipe would wait for a writer for ever): nothing.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        openRegularFile(file);
+    } catch (const PlatformError &) {
         return {};
+    }
     return readConfigFields(file.read(kLargestConfigRead));
 }
 

@@ -1,20 +1,18 @@
 #include "storage/FileOutput.h"
 
 #include "common/PlatformError.h"
+#include "storage/Folder.h"
+#include "storage/RegularFile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
-FileOutput::FileOutput(const QString &path, InPlace inPlace)
+FileOutput::FileOutput(const QString &path, InPlace inPlace) : m_path(path)
 {
-    const QFileInfo target(path);
-    if (target.exists() && !target.isFile() && !target.isDir()) {
-        m_file = std::make_unique<QFile>(path);
-    } else {
-        auto file = std::make_unique<QSaveFile>(path);
-        file->setDirectWriteFallback(inPlace == InPlace::WhenFolderRefuses);
-        m_file = std::move(file);
-    }
+    refuseIfNotRegular(path);
+    auto file = std::make_unique<QSaveFile>(path);
+    file->setDirectWriteFallback(inPlace == InPlace::WhenFolderRefuses);
+    m_file = std::move(file);
     // Unbuffered: QSaveFile's commit does not see a failure of the writes that a buffer holds back
     // until it closes, and would put an incomplete file in the target's place.
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -37,16 +35,10 @@ void FileOutput::write(QByteArrayView bytes)
 
 void FileOutput::commit()
 {
-    if (auto *file = qobject_cast<QSaveFile *>(m_file.get())) {
-        if (!file->commit())
-            fail();
-        return;
-    }
-    if (!m_file->flush())
+    if (!m_file->commit())
         fail();
-    m_file->close();
-    if (m_file->error() != QFileDevice::NoError)
-        fail();
+    // The new file has taken the target's name, which goes on the disk as well.
+    syncName(QFileInfo(m_path).canonicalFilePath());
 }
 
 void FileOutput::fail() const

@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QFileDevice>
+#include <QSaveFile>
 #include <QString>
 
 #include <memory>
 
 // A file written whole or not at all: what is written goes to a new file beside the target, which
-// takes the target's place, synced to the disk, only on commit(). Until then, and after any
-// failure, the target keeps its earlier content; the new file keeps the target's permissions. Every
-// write is checked: a failure throws PlatformError naming the system's reason. A target that is a
-// device or a pipe cannot be replaced by a new file and is written as it is.
+// takes the target's place, synced to the disk with its name, only on commit(). Until then, and
+// after any failure, the target keeps its earlier content; the new file keeps the target's
+// permissions. Every write is checked: a failure throws PlatformError naming the system's reason. A
+// target that is there and is not a regular file (a folder, a named pipe, a socket, a device) is
+// refused, never opened.
 class FileOutput
 {
 public:
@@ -33,5 +34,6 @@ public:
 private:
     [[noreturn]] void fail() const;
 
-    std::unique_ptr<QFileDevice> m_file;
+    QString m_path;
+    std::unique_ptr<QSaveFile> m_file;
 };

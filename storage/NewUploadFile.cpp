@@ -1,6 +1,7 @@
 #include "storage/NewUploadFile.h"
 
 #include "common/PlatformError.h"
+#include "storage/Folder.h"
 #include "storage/FreeName.h"
 #include "storage/UploadFile.h"
 
@@ -39,6 +40,7 @@ QString writeNewUploadFile(const QString &folder, const QString &stem, const QSt
         const QString path = dir.filePath(numbered(stem, number, suffix));
         if (takeFreeName(written, path)) {
             removeWritten.dismiss();
+            syncName(path);
             return path;
         }
     }

@@ -1,6 +1,9 @@
 #include "storage/UnsavedUploads.h"
 
 #include "common/PlatformError.h"
+#include "storage/Folder.h"
+#include "storage/LeftBehind.h"
+#include "storage/RegularFile.h"
 #include "storage/UploadFile.h"
 
 #include <QDir>
@@ -16,17 +19,10 @@ namespace {
 // keeps two names of the same moment apart. Names sort as the uploads arrived.
 const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
 const QString kSuffix = QStringLiteral(".xls");
-const QString kLockSuffix = QStringLiteral(".lock");
+// More uploads of one millisecond than could ever arrive; past it the folder is taken as refusing.
+constexpr int kLastNumber = 9999;
 
 constexpr QFileDevice::Permissions kUserOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-
-std::unique_ptr<QLockFile> lockOf(const QString &path)
-{
-    auto lock = std::make_unique<QLockFile>(path + kLockSuffix);
-    // Only a program that has ended gives up its lock, however long it has run.
-    lock->setStaleLockTime(0);
-    return lock->tryLock(0) ? std::move(lock) : nullptr;
-}
 
 } // namespace
 
@@ -42,14 +38,16 @@ QDateTime KeptUpload::received() const
 {
     const QString stamp = QFileInfo(m_path).fileName().left(kStampFormat.size());
     const QDateTime named = QDateTime::fromString(stamp, kStampFormat);
+    // A file put there under another name tells when it was written instead.
+    if (!named.isValid())
+        return QFileInfo(m_path).lastModified();
     return QDateTime(named.date(), named.time(), QTimeZone::utc()).toLocalTime();
 }
 
 QByteArray KeptUpload::upload() const
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PlatformError(file.errorString());
+    openRegularFile(file);
     QByteArray saved = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PlatformError(file.errorString());
@@ -73,35 +71,35 @@ QString UnsavedUploads::defaultFolder()
 
 KeptUpload UnsavedUploads::keep(const QByteArray &upload) const
 {
-    if (!QDir().mkpath(m_folder))
-        throw PlatformError(QStringLiteral("The folder cannot be made."));
+    makeFolder(m_folder);
     // The readings are the user's own, whatever the umask says.
     QFile::setPermissions(m_folder, kUserOnly | QFileDevice::ExeOwner);
     const QString stamp = QDateTime::currentDateTimeUtc().toString(kStampFormat);
-    for (int number = 1;; ++number) {
+    for (int number = 1; number <= kLastNumber; ++number) {
         const QString path =
             QDir(m_folder).filePath(QStringLiteral("%1-%2%3").arg(stamp).arg(number).arg(kSuffix));
         if (QFileInfo::exists(path))
             continue;
         // Held before it is written, so that no other program ever offers it.
-        std::unique_ptr<QLockFile> lock = lockOf(path);
+        std::unique_ptr<QLockFile> lock = lockUnlessHeld(path);
         if (!lock)
             continue;
         writeUploadFile(path, upload);
         QFile::setPermissions(path, kUserOnly);
         return KeptUpload(path, std::move(lock));
     }
+    throw PlatformError(QStringLiteral("Every name from %1-1%2 to %1-%3%2 is taken.")
+                            .arg(stamp, kSuffix)
+                            .arg(kLastNumber));
 }
 
 std::vector<KeptUpload> UnsavedUploads::leftBehind() const
 {
     std::vector<KeptUpload> left;
-    const QStringList names =
-        QDir(m_folder).entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        const QString path = QDir(m_folder).filePath(name);
-        if (std::unique_ptr<QLockFile> lock = lockOf(path))
-            left.emplace_back(path, std::move(lock));
-    }
+    takeLeftBehind(m_folder, QLatin1Char('*') + kSuffix, AloneFile::LeftBehind,
+                   [&left](const QString &path, std::unique_ptr<QLockFile> lock) {
+                       if (QFileInfo(path).isFile())
+                           left.emplace_back(path, std::move(lock));
+                   });
     return left;
 }

@@ -18,7 +18,7 @@ public:
     KeptUpload &operator=(KeptUpload &&) noexcept;
     ~KeptUpload();
 
-    // When it was received, from its name.
+    // When it was received, from its name; for a file not named so, when it was last written.
     QDateTime received() const;
     // The upload as decoded; throws PlatformError naming the reason when it cannot be read.
     QByteArray upload() const;
@@ -43,12 +43,13 @@ public:
 
     QString folder() const { return m_folder; }
 
-    // Writes the upload to the disk, whole and synced, and holds it. Throws PlatformError naming
-    // the reason when the folder cannot take it.
+    // Writes the upload to the disk, whole and synced with its name, and holds it. Throws
+    // PlatformError naming the system's reason when the folder cannot take it.
     KeptUpload keep(const QByteArray &upload) const;
 
-    // What programs that have ended left, oldest first, each held by this program now. Another
-    // program that is still running holds its own, and they are not among them.
+    // What programs that have ended left, oldest first, each held by this program now; their
+    // locks and temporary files without an upload go. Another program that is still running
+    // holds its own, and they are not among them.
     std::vector<KeptUpload> leftBehind() const;
 
 private:

@@ -12,6 +12,10 @@
 // earlier file as it was. A read-only file is refused. Throws PlatformError naming the reason.
 void writeUploadFile(const QString &fileName, const QByteArray &upload);
 
+// Removes the workbooks that runs which have ended left in the temporary folder, on their way to
+// the file that they were saved to.
+void removeLeftBehindWorkbooks();
+
 // The folder that the file dialog moves to after a save: everything before the last separator,
 // or up to and including the last colon where paths have drive letters, whichever is later.
 // A separator in first place, or none at all, leaves the folder as it was: no value.

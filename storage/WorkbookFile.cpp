@@ -31,6 +31,11 @@ using Workbook = std::unique_ptr<lxw_workbook, WorkbookFree>;
     throw PlatformError(reason);
 }
 
+[[noreturn]] void refuseAsTooLarge(const QString &reason)
+{
+    throw DoesNotFitASheet(reason + QStringLiteral(" Save it as .csv or .xls instead."));
+}
+
 // libxlsxwriter writes numbers with printf, which follows the C library's locale, and the program
 // takes that from the user's settings: in a German one 12.345 would go in the file as "12,345",
 // which no spreadsheet reads. While it lives, numbers are written as the "C" locale does. The
@@ -53,9 +58,8 @@ private:
 void check(lxw_error error)
 {
     if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
-        refuse(QStringLiteral("A field is longer than a cell holds (%1 characters). "
-                              "Save it as .csv or .xls instead.")
-                   .arg(kCellCharacters));
+        refuseAsTooLarge(QStringLiteral("A field is longer than a cell holds (%1 characters).")
+                             .arg(kCellCharacters));
     if (error != LXW_NO_ERROR)
         refuse(QString::fromUtf8(lxw_strerror(error)));
 }
@@ -63,13 +67,11 @@ void check(lxw_error error)
 void checkPlace(qsizetype line, qsizetype column)
 {
     if (line >= LXW_ROW_MAX)
-        refuse(QStringLiteral("The upload has more lines than a sheet holds (%1). "
-                              "Save it as .csv or .xls instead.")
-                   .arg(LXW_ROW_MAX));
+        refuseAsTooLarge(
+            QStringLiteral("The upload has more lines than a sheet holds (%1).").arg(LXW_ROW_MAX));
     if (column >= LXW_COL_MAX)
-        refuse(QStringLiteral("A line has more fields than a sheet holds (%1). "
-                              "Save it as .csv or .xls instead.")
-                   .arg(LXW_COL_MAX));
+        refuseAsTooLarge(
+            QStringLiteral("A line has more fields than a sheet holds (%1).").arg(LXW_COL_MAX));
 }
 
 } // namespace
@@ -116,6 +118,7 @@ void writeWorkbookFile(const QString &path, QByteArrayView upload)
         refuse(qt_error_string(errno));
     check(closed);
     if (!workbookIsWhole(path, cells))
-        refuse(QStringLiteral("The workbook came out incomplete. Is the temporary folder %1 full?")
-                   .arg(QDir::toNativeSeparators(QDir::tempPath())));
+        refuse(
+            QStringLiteral("It came out incomplete, as it does where a folder that it is written "
+                           "to is full."));
 }

@@ -2,6 +2,7 @@
 #include "storage/ConfigFile.h"
 #include "support/FakeTool.h"
 #ifdef Q_OS_UNIX
+#include "support/AnotherUser.h"
 #include "support/FileSizeLimit.h"
 #endif
 
@@ -9,6 +10,9 @@
 #include <QTest>
 
 #include <optional>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -58,6 +62,8 @@ private slots:
     void startUpLoadsOrRewritesTheFile();
     void programFolderTakingNoFileLeavesTheSettingsToTheUser_data();
     void programFolderTakingNoFileLeavesTheSettingsToTheUser();
+    void settingsThatAreNoRegularFileLetStartUpGoOn_data();
+    void settingsThatAreNoRegularFileLetStartUpGoOn();
     void exitWritesTheSettings();
     void failedWriteAtExitKeepsTheEarlierSettings();
 };
@@ -301,19 +307,24 @@ void TestConfigFile::startUpLoadsOrRewritesTheFile()
 
 void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser_data()
 {
-    QTest::addColumn<bool>("userFolderWritable");
+    // Why the user's folder takes no file either; empty where it does.
+    QTest::addColumn<QString>("reason");
     // Empty: a folder that cannot be written.
     QTest::addColumn<QString>("programFolder");
 
-    QTest::newRow("in the user's folder") << true << QString();
-    QTest::newRow("nowhere") << false << QString();
+    QTest::newRow("in the user's folder") << QString() << QString();
+    QTest::newRow("nowhere") << QStringLiteral("Not a directory") << QString();
+#ifdef Q_OS_UNIX
+    QTest::newRow("nowhere, the user's folder read-only")
+        << QStringLiteral("Permission denied") << QString();
+#endif
     // Root could write there, but an installed program writes nothing beside itself.
-    QTest::newRow("installed in the system's folder") << true << QStringLiteral("/usr/bin");
+    QTest::newRow("installed in the system's folder") << QString() << QStringLiteral("/usr/bin");
 }
 
 void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
 {
-    QFETCH(bool, userFolderWritable);
+    QFETCH(QString, reason);
     QFETCH(QString, programFolder);
 #ifndef Q_OS_UNIX
     QSKIP("the user's folders are moved for a test through XDG_CONFIG_HOME, which Unix reads");
@@ -328,10 +339,24 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     // The user's ~/.config, with the program named as it names itself; its Brackenfeld folder
     // is made with the file.
     QCoreApplication::setApplicationName(QStringLiteral("Brackenfeld"));
+    const bool userFolderWritable = reason.isEmpty();
     const QString userConfig =
-        (userFolderWritable ? tool.folder.path() : file) + QStringLiteral("/config");
+        (reason == u"Not a directory" ? file : tool.folder.path()) + QStringLiteral("/config");
     const UserConfigFolder userConfigFolder(userConfig);
     const QString configPath = userConfig + QStringLiteral("/Brackenfeld/uploader.cfg");
+#ifdef Q_OS_UNIX
+    // A ~/.config that the user may not write to, as another user than root sees it.
+    std::optional<AnotherUser> user;
+    if (reason == u"Permission denied") {
+        const QFile::Permissions readable =
+            QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QDir().mkdir(userConfig));
+        QVERIFY(QFile::setPermissions(userConfig, readable));
+        QVERIFY(QFile::setPermissions(tool.folder.path(), readable | QFile::WriteOwner));
+        user.emplace();
+        QVERIFY(user->active());
+    }
+#endif
     tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
 
     QCOMPARE(tool.main.ConfigPath, native(configPath));
@@ -359,8 +384,63 @@ void TestConfigFile::programFolderTakingNoFileLeavesTheSettingsToTheUser()
     QCOMPARE(box.icon, WindowOperations::Icon::Critical);
     QCOMPARE(box.buttons, WindowOperations::Buttons::Ok);
     QVERIFY2(box.text.contains(native(configPath)), qPrintable(box.text));
-    QVERIFY2(box.text.contains(QStringLiteral("Not a directory")), qPrintable(box.text));
+    // The reason is the folder's that cannot be made, not the file's that is not there.
+    QVERIFY2(box.text.endsWith(u'\n' + reason), qPrintable(box.text));
     QCOMPARE(tool.window.endedWith, QList<int>{1});
+}
+
+void TestConfigFile::settingsThatAreNoRegularFileLetStartUpGoOn_data()
+{
+    // "<fifo>" stands for a named pipe that the row makes beside the settings.
+    QTest::addColumn<QString>("linkTo");
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("folder") << QString() << QStringLiteral("a folder");
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe") << QString() << QStringLiteral("a named pipe (FIFO)");
+    QTest::newRow("link to a named pipe")
+        << QStringLiteral("<fifo>") << QStringLiteral("a named pipe (FIFO)");
+    QTest::newRow("link to a device") << QStringLiteral("/dev/zero") << QStringLiteral("a device");
+#endif
+}
+
+// Read, a named pipe would wait for a writer before the window ever shows, and /dev/zero never
+// ends; replaced, the user's pipe or device would be gone.
+void TestConfigFile::settingsThatAreNoRegularFileLetStartUpGoOn()
+{
+    QFETCH(QString, linkTo);
+    QFETCH(QString, kind);
+
+    FakeTool tool(FakeTool::Unstarted, {2, 5});
+    const QString settings = tool.configPath();
+    const QString fifo = tool.folder.filePath(QStringLiteral("fifo"));
+    if (kind == u"a folder") {
+        QVERIFY(QDir().mkdir(settings));
+    } else {
+#ifdef Q_OS_UNIX
+        const QString pipe = linkTo.isEmpty() ? settings : fifo;
+        if (linkTo.isEmpty() || linkTo == u"<fifo>")
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        if (!linkTo.isEmpty())
+            QVERIFY(QFile::link(linkTo == u"<fifo>" ? fifo : linkTo, settings));
+#endif
+    }
+    tool.main.runProcedure([&tool] { tool.main.Form_Load(); });
+
+    // Start-up goes on with what discovery found, and Exit says why the settings stay unsaved.
+    QVERIFY(tool.window.boxes.isEmpty());
+    QVERIFY(tool.window.endedWith.isEmpty());
+    QCOMPARE(tool.main.PortNumber, qint16(2));
+    QVERIFY(tool.port.PortOpen());
+    tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+    QCOMPARE(tool.window.boxes.size(), 1);
+    const QString told = tool.window.boxes[0].text;
+    QVERIFY2(
+        told.endsWith(QStringLiteral("\nuploader.cfg is not a regular file but %1.").arg(kind)),
+        qPrintable(told));
+    QCOMPARE(tool.window.endedWith, QList<int>{1});
+    QCOMPARE(QFileInfo(settings).isSymLink(), !linkTo.isEmpty());
+    QVERIFY(!QFileInfo(settings).isFile());
 }
 
 void TestConfigFile::exitWritesTheSettings()

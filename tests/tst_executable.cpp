@@ -65,6 +65,7 @@ private slots:
     void cancellingTheCablePromptEndsBeforeTheWindow_data();
     void cancellingTheCablePromptEndsBeforeTheWindow();
     void uploadLeftByAKilledProgramIsOfferedAtTheNextStart();
+    void programKilledWhileSavingAWorkbookLeavesNothingBehind();
     void retryFindsTheInstrumentPluggedInMeanwhile_data();
     void retryFindsTheInstrumentPluggedInMeanwhile();
     void answersTheCommandLineWithoutADisplay_data();
@@ -76,7 +77,8 @@ private:
     void verifyEndedWithStatusZero();
     // The instrument sends one upload; returns once the upload has been decoded, proven by
     // Save opening the file dialog, whose window id it returns (empty on failure).
-    QString sendUploadAndOpenSaveDialog(Instrument &instrument, const QString &mainWindow);
+    QString sendUploadAndOpenSaveDialog(Instrument &instrument, const QString &mainWindow,
+                                        const QByteArray &payload = kPayload);
     // Types a path into the file dialog's name field and accepts it.
     void saveAs(const QString &dialog, const QString &path);
 
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_runtime;
     // The user's application data, where the uploads not saved yet are kept.
     std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<QTemporaryDir> m_temporary;
     std::unique_ptr<QProcess> m_tool;
 };
 
@@ -110,6 +113,7 @@ void TestExecutable::init()
     m_saves = std::make_unique<QTemporaryDir>();
     m_runtime = std::make_unique<QTemporaryDir>();
     m_data = std::make_unique<QTemporaryDir>();
+    m_temporary = std::make_unique<QTemporaryDir>();
     // The program keeps its settings beside itself: a copy of its own gets a folder of its own.
     QVERIFY(QFile::copy(kProgram, m_program->filePath(QStringLiteral("brackenfeld"))));
 }
@@ -122,6 +126,7 @@ void TestExecutable::cleanup()
         m_tool->waitForFinished(kCommandMs);
     }
     m_tool.reset();
+    m_temporary.reset();
     m_data.reset();
     m_runtime.reset();
     m_saves.reset();
@@ -138,6 +143,7 @@ void TestExecutable::startProgram()
     environment.insert(QStringLiteral("BRACKENFELD_DEVICE_DIR"), m_devices->path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_data->path());
+    environment.insert(QStringLiteral("TMPDIR"), m_temporary->path());
 
     m_tool = std::make_unique<QProcess>();
     m_tool->setProgram(m_program->filePath(QStringLiteral("brackenfeld")));
@@ -164,9 +170,10 @@ QString TestExecutable::waitForWindow(const QString &title, int timeoutMs)
 }
 
 QString TestExecutable::sendUploadAndOpenSaveDialog(Instrument &instrument,
-                                                    const QString &mainWindow)
+                                                    const QString &mainWindow,
+                                                    const QByteArray &payload)
 {
-    if (!instrument.write(instrumentFrame(kPayload, false)))
+    if (!instrument.write(instrumentFrame(payload, false)))
         return {};
     if (!QTest::qWaitFor([&] { return instrument.delivered(); }, kDeadlineMs))
         return {};
@@ -365,6 +372,48 @@ void TestExecutable::uploadLeftByAKilledProgramIsOfferedAtTheNextStart()
     QCOMPARE(readFile(recovered), kSavedFile);
     QVERIFY(kept().isEmpty());
     QVERIFY(m_x.click(mainWindow, kExitButton));
+    verifyEndedWithStatusZero();
+}
+
+void TestExecutable::programKilledWhileSavingAWorkbookLeavesNothingBehind()
+{
+    Instrument instrument(m_devices->path(), QStringLiteral("ttyUSB0"));
+    startProgram();
+    const QString mainWindow = waitForWindow(kMainWindow);
+    QVERIFY2(!mainWindow.isEmpty(), "the main window did not appear");
+    // Large enough that its workbook takes a good part of a second to make.
+    const QByteArray payload = QByteArray("12.5,4.01,3.98,start\r").repeated(200000);
+    const QString dialog = sendUploadAndOpenSaveDialog(instrument, mainWindow, payload);
+    QVERIFY2(!dialog.isEmpty(), "Save never opened the file dialog");
+    QVERIFY(m_x.type(dialog, m_saves->filePath(QStringLiteral("large.xlsx"))));
+    QVERIFY(m_x.xdotool({"key", "Return"}));
+    // Killed while the workbook is being made in the temporary folder.
+    const QDir temporary(m_temporary->path());
+    QVERIFY2(QTest::qWaitFor([&] { return !temporary.isEmpty(); }, kDeadlineMs),
+             "the workbook was never begun");
+    m_tool->kill();
+    QVERIFY(m_tool->waitForFinished(kCommandMs));
+    const QDir unsaved(m_data->filePath(QStringLiteral("Brackenfeld/unsaved")));
+    QVERIFY(!temporary.isEmpty());
+    QCOMPARE(unsaved.entryList({QStringLiteral("*.lock")}, QDir::Files).size(), 1);
+
+    // The next start removes the workbook and lists the upload; Discard lets it go, with its
+    // lock.
+    startProgram();
+    const QString offer = waitForWindow(kRecoveryDialog);
+    QVERIFY2(!offer.isEmpty(), "the unsaved upload was not offered");
+    QCOMPARE(entriesOf(temporary.path()), QStringList());
+    QVERIFY(m_x.keys(offer, {"alt+d"}));
+    const QString sure = waitForWindow(kMessageBox);
+    QVERIFY2(!sure.isEmpty(), "Discard did not ask");
+    QVERIFY(m_x.keys(sure, {"y"}));
+    const QString next = waitForWindow(kMainWindow);
+    QVERIFY2(!next.isEmpty(), "the main window did not appear after the offer");
+    QCOMPARE(entriesOf(unsaved.path()), QStringList());
+    QCOMPARE(entriesOf(m_saves->path()), QStringList());
+    QCOMPARE(entriesOf(m_program->path()),
+             (QStringList{QStringLiteral("brackenfeld"), QStringLiteral("uploader.cfg")}));
+    QVERIFY(m_x.click(next, kExitButton));
     verifyEndedWithStatusZero();
 }
 

@@ -413,8 +413,8 @@ void TestFaults::failedSaveKeepsTheUploadOfferedAtExit_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("full disk") << QStringLiteral("/dev/full")
-                               << QStringLiteral("No space left on device");
+    QTest::newRow("a device") << QStringLiteral("/dev/full")
+                              << QStringLiteral("full is not a regular file but a device.");
     QTest::newRow("below the earlier file")
         << QStringLiteral("<folder>/run1.xls/run2.xls") << QStringLiteral("Not a directory");
 }

@@ -1,13 +1,34 @@
 #include "support/FakeTool.h"
+#ifdef Q_OS_UNIX
+#include "support/AnotherUser.h"
+#include "support/FileSizeLimit.h"
+#endif
+#ifdef Q_OS_LINUX
+#include "support/SmallDisk.h"
+#endif
 
 #include <QDir>
 #include <QTest>
+
+#include <optional>
 
 namespace {
 
 using Answer = WindowOperations::Answer;
 
+// What keeps the folder of uploads not saved yet from taking one.
+enum class Refusal
+{
+    FileInItsPlace,
+    NoRoom,
+    RoomForTheLockOnly,
+    SmallFullDisk,
+    ReadOnly
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Refusal)
 
 class TestReceiveLoop : public QObject
 {
@@ -37,6 +58,7 @@ private slots:
     void newerUploadTakesAnUnsavedOnesPlaceOnlyAsked_data();
     void newerUploadTakesAnUnsavedOnesPlaceOnlyAsked();
     void burstOfDamagedFramesShowsOneMessage();
+    void uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce_data();
     void uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce();
 };
 
@@ -478,20 +500,87 @@ void TestReceiveLoop::burstOfDamagedFramesShowsOneMessage()
     QCOMPARE(tool.window.boxTexts(), QStringList(2, kChecksumError));
 }
 
+void TestReceiveLoop::uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce_data()
+{
+    QTest::addColumn<Refusal>("refusal");
+    QTest::addColumn<QByteArray>("upload");
+    QTest::addColumn<QString>("reason");
+
+    // A regular file where the folder would be: not even root can make it.
+    QTest::newRow("a file in the folder's place")
+        << Refusal::FileInItsPlace << kAbc << QStringLiteral("Not a directory");
+#ifdef Q_OS_UNIX
+    QTest::newRow("no room") << Refusal::NoRoom << kAbc << QStringLiteral("File too large");
+    QTest::newRow("room for the lock, not the upload")
+        << Refusal::RoomForTheLockOnly
+        << instrumentFrame(QByteArray("1.5,2.5\r").repeated(2000), false)
+        << QStringLiteral("File too large");
+    QTest::newRow("read-only folder")
+        << Refusal::ReadOnly << kAbc << QStringLiteral("Permission denied");
+#endif
+#ifdef Q_OS_LINUX
+    QTest::newRow("a small full disk")
+        << Refusal::SmallFullDisk << kAbc << QStringLiteral("No space left on device");
+#endif
+}
+
 void TestReceiveLoop::uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce()
 {
-    FakeTool tool;
-    // A regular file where the folder would be: not even root can make it.
-    QVERIFY(writeFile(tool.unsavedFolder(), "x"));
-    tool.receive({kAbc});
-    tool.saveAs({tool.folder.filePath(QStringLiteral("abc.xls"))});
-    tool.receive({kTable});
+    QFETCH(Refusal, refusal);
+    QFETCH(QByteArray, upload);
+    QFETCH(QString, reason);
 
+    FakeTool tool;
+    const QString unsaved = tool.unsavedFolder();
+    if (refusal == Refusal::FileInItsPlace)
+        QVERIFY(writeFile(unsaved, "x"));
+    else
+        QVERIFY(QDir().mkdir(unsaved));
+    const QByteArray text = DecodeUploadFrame(upload, "\x02", "\x04").text;
+    QStringList before;
+    {
+#ifdef Q_OS_LINUX
+        std::optional<SmallFullDisk> disk;
+        if (refusal == Refusal::SmallFullDisk) {
+            disk.emplace(unsaved);
+            if (!disk->active())
+                QSKIP("no tmpfs can be mounted here");
+        }
+#endif
+#ifdef Q_OS_UNIX
+        std::optional<FileSizeLimit> limit;
+        if (refusal == Refusal::NoRoom || refusal == Refusal::RoomForTheLockOnly)
+            limit.emplace(refusal == Refusal::NoRoom ? 0 : 4096);
+        QVERIFY(!limit || limit->active());
+        std::optional<AnotherUser> user;
+        if (refusal == Refusal::ReadOnly) {
+            const QFile::Permissions readable =
+                QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+            QVERIFY(QFile::setPermissions(unsaved, readable));
+            QVERIFY(QFile::setPermissions(tool.folder.path(), readable | QFile::WriteOwner));
+            user.emplace();
+            QVERIFY(user->active());
+        }
+#endif
+        before = entriesOf(unsaved);
+        // The same upload again, as instruments are often asked to send it, is kept again.
+        tool.receive({upload});
+        tool.receive({upload});
+        QCOMPARE(entriesOf(unsaved), before);
+    }
+
+    // Told once, with the system's reason on a line of its own; the upload stays to be saved.
     QCOMPARE(tool.window.boxes.size(), 1);
-    QVERIFY2(tool.window.boxes[0].text.contains(QDir::toNativeSeparators(tool.unsavedFolder())),
-             qPrintable(tool.window.boxes[0].text));
-    QCOMPARE(tool.main.UploadData, kTableText);
+    const QString told = tool.window.boxes[0].text;
+    QVERIFY2(told.startsWith(QStringLiteral("Uploads cannot be kept safe")), qPrintable(told));
+    QVERIFY2(told.contains(QDir::toNativeSeparators(unsaved)), qPrintable(told));
+    QVERIFY2(told.endsWith(u'\n' + reason), qPrintable(told));
+    QCOMPARE(tool.main.UploadData, text);
     QCOMPARE(tool.window.text, kComplete);
+    const QString saved = tool.folder.filePath(QStringLiteral("saved.xls"));
+    tool.saveAs({saved});
+    QCOMPARE(readFile(saved), text + "\r\n");
+    QCOMPARE(tool.main.DataSaved, qint16(1));
 }
 
 QTEST_APPLESS_MAIN(TestReceiveLoop)

@@ -5,12 +5,17 @@
 #ifdef Q_OS_UNIX
 #include "support/FileSizeLimit.h"
 #endif
+#ifdef Q_OS_LINUX
+#include "support/SmallDisk.h"
+#endif
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,8 +81,71 @@ enum class Obstacle
     NoRoom,
     RoomForAFewBytes,
     // Room for a small workbook, not for the larger sheet that goes to a temporary file first.
-    RoomForSmallFilesOnly
+    RoomForSmallFilesOnly,
+    // The name is a named pipe's, or a folder's.
+    NamedPipe,
+    Folder,
+    // The temporary folder is a small disk that is full.
+    FullTemporaryFolder
 };
+
+// What strace saw of the files, in order: "name PATH" for each file given a name, "away PATH"
+// for each name moved to another, "sync FOLDER" for each folder synced, "remove PATH" for each file
+// removed.
+QStringList fileEventsOf(const QString &log)
+{
+    static const QRegularExpression call(QStringLiteral(R"(^(\w+)\((.*)\)\s+=\s+0$)"));
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+    QStringList events;
+    for (const QString &line : QString::fromLocal8Bit(readFile(log)).split(u'\n')) {
+        const QRegularExpressionMatch match = call.match(line);
+        if (!match.hasMatch())
+            continue;
+        const QString function = match.captured(1);
+        QStringList paths;
+        for (const QRegularExpressionMatch &path : quoted.globalMatch(match.captured(2)))
+            paths << path.captured(1);
+        if (function.startsWith(u"rename") && paths.size() == 2)
+            events << QStringLiteral("away ") + paths[0];
+        if ((function == u"linkat" || function.startsWith(u"rename")) && paths.size() == 2)
+            events << QStringLiteral("name ") + paths[1];
+        else if (function == u"unlink" && paths.size() == 1)
+            events << QStringLiteral("remove ") + paths[0];
+        // With -y, strace shows the path that a descriptor is open on: fsync(3</data>).
+        else if (function == u"fsync" && match.captured(2).contains(u'<'))
+            events << QStringLiteral("sync ") + match.captured(2).section(u'<', 1).chopped(1);
+    }
+    return events;
+}
+
+// Each name that a file kept under it, as "uploader.cfg" or "kept copy", with " unsynced" where
+// its folder was not synced after it before any file was removed.
+QStringList keptNamesOf(const QStringList &events, const QString &root)
+{
+    QStringList names;
+    for (qsizetype at = 0; at < events.size(); ++at) {
+        const QString path = events[at].section(u' ', 1);
+        // Names that a new file passes on its way to its own are moved away again; the name that
+        // a new upload file holds while it is written beside it is the tool's, never a file's.
+        if (!events[at].startsWith(u"name ") || !path.startsWith(root) ||
+            events.indexOf(QStringLiteral("away ") + path, at) >= 0 ||
+            QFileInfo(path).fileName().startsWith(u".brackenfeld-"))
+            continue;
+        const QFileInfo file(path);
+        QString synced = QStringLiteral(" unsynced");
+        for (qsizetype next = at + 1; next < events.size(); ++next) {
+            if (events[next].startsWith(u"remove "))
+                break;
+            if (events[next] == QStringLiteral("sync ") + file.absolutePath()) {
+                synced.clear();
+                break;
+            }
+        }
+        const bool kept = file.absolutePath().endsWith(u"/unsaved");
+        names << (kept ? QStringLiteral("kept copy") : file.fileName()) + synced;
+    }
+    return names;
+}
 
 // A save that went through: no message, and the upload counts as saved.
 bool savesQuietly(FakeTool &tool, const QString &name)
@@ -114,6 +182,7 @@ private slots:
     void failedSaveIsReportedAndKeepsTheEarlierFile();
     void dialogMovesToTheSavedFilesFolder_data();
     void dialogMovesToTheSavedFilesFolder();
+    void everyNewNameIsSyncedBeforeAnythingReliesOnIt();
 };
 
 void TestSaveUpload::dialogIsSetUpForSaving()
@@ -463,9 +532,19 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
         << QStringLiteral("missing/run1.xls") << kTableText << none << Obstacle::None << noFolder;
     QTest::newRow("read-only file") << QStringLiteral("run1.xls") << kTableText << earlier
                                     << Obstacle::ReadOnlyFile << QStringLiteral("read-only");
+    QTest::newRow("a folder") << QStringLiteral("run1.xls") << kTableText << none
+                              << Obstacle::Folder
+                              << QStringLiteral("run1.xls is not a regular file but a folder.");
 #ifdef Q_OS_UNIX
-    QTest::newRow("device full") << QStringLiteral("/dev/full") << kTableText << none
-                                 << Obstacle::None << QStringLiteral("No space left on device");
+    QTest::newRow("a device") << QStringLiteral("/dev/full") << kTableText << none << Obstacle::None
+                              << QStringLiteral("full is not a regular file but a device.");
+    // Opened, it would wait for a reader for ever.
+    QTest::newRow("a named pipe") << QStringLiteral("run1.xls") << kTableText << none
+                                  << Obstacle::NamedPipe
+                                  << QStringLiteral(
+                                         "run1.xls is not a regular file but a named pipe (FIFO).");
+#endif
+#ifdef Q_OS_UNIX
     QTest::newRow("no room") << QStringLiteral("run1.xls") << kTableText << earlier
                              << Obstacle::NoRoom << QStringLiteral("File too large");
     QTest::newRow("room for a few bytes")
@@ -483,7 +562,15 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile_data()
                                        << Obstacle::NoRoom << QStringLiteral("File too large");
     QTest::newRow("workbook, temporary folder full")
         << QStringLiteral("run1.xlsx") << QByteArray("1.5\t2.5\r\n").repeated(10000) << earlier
-        << Obstacle::RoomForSmallFilesOnly << QStringLiteral("incomplete");
+        << Obstacle::RoomForSmallFilesOnly
+        << QStringLiteral("could not be made in the temporary folder <temporary>:\nIt came out "
+                          "incomplete");
+#endif
+#ifdef Q_OS_LINUX
+    QTest::newRow("workbook, temporary folder a full disk")
+        << QStringLiteral("run1.xlsx") << kTableText << earlier << Obstacle::FullTemporaryFolder
+        << QStringLiteral("could not be made in the temporary folder <temporary>:\nNo space left "
+                          "on device");
 #endif
     QTest::newRow("workbook, more lines than a sheet holds")
         << QStringLiteral("run1.xlsx") << QByteArray("\r\n").repeated(1048576) + 'x' << earlier
@@ -512,11 +599,32 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     if (obstacle == Obstacle::ReadOnlyFile)
         QVERIFY(
             QFile::setPermissions(name, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (obstacle == Obstacle::Folder)
+        QVERIFY(QDir().mkdir(name));
+#ifdef Q_OS_UNIX
+    if (obstacle == Obstacle::NamedPipe)
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+#endif
     const QStringList entriesBefore = entriesOf(folder.path());
 
     FakeTool tool(FakeTool::Holding);
     tool.main.UploadData = upload;
+    // A temporary folder of the row's own, where the workbook is made first.
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QByteArray temporaryBefore = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", temporaryBefore); });
+    reason.replace(QStringLiteral("<temporary>"), QDir::toNativeSeparators(temporary.path()));
     {
+#ifdef Q_OS_LINUX
+        std::optional<SmallFullDisk> disk;
+        if (obstacle == Obstacle::FullTemporaryFolder) {
+            disk.emplace(temporary.path());
+            if (!disk->active())
+                QSKIP("no tmpfs can be mounted here");
+        }
+#endif
 #ifdef Q_OS_UNIX
         std::optional<FileSizeLimit> limit;
         if (obstacle == Obstacle::NoRoom)
@@ -537,8 +645,9 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     QCOMPARE(tool.main.DataSaved, qint16(0));
     QCOMPARE(tool.dialog.initDir, tool.folder.path());
-    // Nothing left behind: no partial file, no temporary beside it.
+    // Nothing left behind: no partial file, no temporary beside it or in the temporary folder.
     QCOMPARE(entriesOf(folder.path()), entriesBefore);
+    QCOMPARE(entriesOf(temporary.path()), QStringList());
     if (earlier)
         QCOMPARE(readFile(name), *earlier);
 }
@@ -584,6 +693,52 @@ void TestSaveUpload::dialogMovesToTheSavedFilesFolder()
     QFETCH(std::optional<QString>, folder);
 
     QCOMPARE(shown(savedFileFolder(name, separator, drives)), shown(folder));
+}
+
+// The settings file, the kept copies, a saved file and a new upload file each get their name, and a
+// file that was there is replaced, as strace sees it from outside. The test runs itself under
+// strace for that.
+void TestSaveUpload::everyNewNameIsSyncedBeforeAnythingReliesOnIt()
+{
+    if (qEnvironmentVariableIsSet("BRACKENFELD_TRACED")) {
+        FakeTool tool(FakeTool::Unstarted);
+        tool.main.Form_Load();
+        const QString saved = tool.folder.filePath(QStringLiteral("run1.xls"));
+        tool.receive({kTable});
+        tool.saveAs({saved});
+        tool.receive({kAbc});
+        tool.saveAs({saved});
+        writeNewUploadFile(tool.folder.path(), QStringLiteral("new"), QStringLiteral(".xls"), "1");
+        tool.main.runProcedure([&tool] { tool.main.ExitButton_Click(); });
+        QVERIFY(tool.window.boxes.isEmpty());
+        return;
+    }
+#ifndef Q_OS_LINUX
+    QSKIP("strace watches the system calls of Linux");
+#else
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString log = root.filePath(QStringLiteral("strace.log"));
+    QProcess strace;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("BRACKENFELD_TRACED"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("TMPDIR"), root.path());
+    // The leak check of AddressSanitizer cannot run under a tracer; the test's own run has it.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    strace.setProcessEnvironment(environment);
+    strace.start(QStringLiteral("strace"),
+                 {QStringLiteral("-y"), QStringLiteral("-o"), log, QStringLiteral("-e"),
+                  QStringLiteral("trace=linkat,rename,renameat,renameat2,fsync,unlink"),
+                  QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                  QStringLiteral("everyNewNameIsSyncedBeforeAnythingReliesOnIt")});
+    QVERIFY2(strace.waitForFinished(60000), qPrintable(strace.errorString()));
+    QVERIFY2(strace.exitStatus() == QProcess::NormalExit && strace.exitCode() == 0,
+             strace.readAllStandardError() + strace.readAllStandardOutput());
+
+    QCOMPARE(keptNamesOf(fileEventsOf(log), root.path()),
+             (QStringList{"uploader.cfg", "kept copy", "run1.xls", "kept copy", "run1.xls",
+                          "new.xls", "uploader.cfg"}));
+#endif
 }
 
 QTEST_APPLESS_MAIN(TestSaveUpload)

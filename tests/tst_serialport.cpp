@@ -1,6 +1,9 @@
 #include "common/PlatformError.h"
+#include "serial/PortLock.h"
 #include "serial/PortTable.h"
 #include "serial/QtSerialPortService.h"
+#include "support/AnotherUser.h"
+#include "support/Files.h"
 #include "support/Instrument.h"
 
 #include <QAbstractEventDispatcher>
@@ -15,6 +18,7 @@
 
 #include <chrono>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -71,6 +75,8 @@ private slots:
     void inputAlsoTakesWhatTheSystemStillHolds();
     void failedOpenThrowsAndLeavesThePortClosed_data();
     void failedOpenThrowsAndLeavesThePortClosed();
+    void openOfWhatIsNoSerialPortSaysWhatItIs_data();
+    void openOfWhatIsNoSerialPortSaysWhatItIs();
     void misuseOfAnOpenPortThrowsAndKeepsItOpen_data();
     void misuseOfAnOpenPortThrowsAndKeepsItOpen();
     void secondServiceCannotOpenTheSamePort();
@@ -326,15 +332,18 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QtSerialPortService service;
     service.setCommPort(port);
     QString failure;
-    // Where Qt's serial port keeps it: /var/lock, with the device's path for its name.
-    const QString lockFile =
-        QStringLiteral("/var/lock/LCK..") + devicePath(kDevice).replace(u'/', u'_');
-    const auto removeLockFile = qScopeGuard([&] { QFile::remove(lockFile); });
+    // Where Qt's serial port keeps it, found as the tool finds it: /var/lock, or where that is
+    // missing, as in a minimal system that nothing has booted, a folder further down its list.
+    const QString lockFile = portLockFile(devicePath(kDevice));
+    const auto removeLockFile = qScopeGuard([&] {
+        if (lockFileLeft)
+            QFile::remove(lockFile);
+    });
     if (lockFileLeft) {
         if (::geteuid() != 0)
             QSKIP("only root can leave a lock file that the user may not remove");
         // Its process has ended: no process has that number.
-        QVERIFY(writeLockFile(lockFile, "2147483646\nbrackenfeld\n\n"));
+        QVERIFY2(writeLockFile(lockFile, "2147483646\nbrackenfeld\n\n"), qPrintable(lockFile));
     }
     if (lockedOut) {
         // As another user: root, whom no file mode stops, becomes nobody for the open and keeps
@@ -346,10 +355,9 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
         QVERIFY(QFile::setPermissions(pty->devicePath(),
                                       lockFileLeft ? everyone : QFile::Permissions()));
-        const bool root = ::geteuid() == 0;
-        QVERIFY(!root || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0));
+        const AnotherUser nobody;
+        QVERIFY(nobody.active());
         failure = openFailure(service);
-        QVERIFY(!root || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0));
     } else {
         failure = openFailure(service);
     }
@@ -366,6 +374,42 @@ void TestSerialPort::failedOpenThrowsAndLeavesThePortClosed()
     QVERIFY(!service.PortOpen());
     QCOMPARE(service.InBufferCount(), qint16(0));
     QVERIFY(!service.takeDeviceLoss());
+}
+
+void TestSerialPort::openOfWhatIsNoSerialPortSaysWhatItIs_data()
+{
+    QTest::addColumn<QString>("standIn");
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("regular file") << QStringLiteral("file")
+                                  << QStringLiteral(" is not a serial port but a regular file.");
+    QTest::newRow("named pipe") << QStringLiteral("fifo")
+                                << QStringLiteral(" is not a serial port but a named pipe (FIFO).");
+    QTest::newRow("folder") << QStringLiteral("folder")
+                            << QStringLiteral(" is not a serial port but a folder.");
+    QTest::newRow("another device")
+        << QStringLiteral("/dev/null") << QStringLiteral(" is not a serial port.");
+}
+
+// What the port's device is instead, rather than the ioctl's "Inappropriate ioctl for device".
+void TestSerialPort::openOfWhatIsNoSerialPortSaysWhatItIs()
+{
+    QFETCH(QString, standIn);
+    QFETCH(QString, why);
+
+    const QString device = devicePath(kDevice);
+    if (standIn == u"file")
+        QVERIFY(writeFile(device, "not a port"));
+    else if (standIn == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
+    else if (standIn == u"folder")
+        QVERIFY(QDir().mkdir(device));
+    else
+        QVERIFY(QFile::link(standIn, device));
+    QtSerialPortService service;
+    service.setCommPort(kPort);
+    QCOMPARE(openFailure(service), QStringLiteral("COM %1 (%2)").arg(kPort).arg(device) + why);
+    QVERIFY(!service.PortOpen());
 }
 
 void TestSerialPort::misuseOfAnOpenPortThrowsAndKeepsItOpen_data()

@@ -1,10 +1,16 @@
+#include "storage/LeftBehind.h"
 #include "support/FakeTool.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimeZone>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -38,6 +44,7 @@ private slots:
     void placesTheWindowAThirdDownAndCentred();
     void uploadsLeftUnsavedAreListedInOneDialog_data();
     void uploadsLeftUnsavedAreListedInOneDialog();
+    void whatRunsThatEndedLeftGoesAtTheNextStart();
 };
 
 void TestStartup::firstStartCreatesTheSettingsWithTheLowestPort()
@@ -391,6 +398,109 @@ void TestStartup::listFollowsThePortsThatComeAndGo()
     tool.port.present << 12;
     tool.main.updateComPortList();
     QCOMPARE(tool.port.log.count(QStringLiteral("probe 12")), 2);
+}
+
+void TestStartup::whatRunsThatEndedLeftGoesAtTheNextStart()
+{
+    FakeTool tool(FakeTool::Unstarted);
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QByteArray temporaryBefore = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", temporaryBefore); });
+    const QDir unsaved(tool.unsavedFolder());
+    QVERIFY(unsaved.mkpath(QStringLiteral(".")));
+    const auto in = [](const QString &folder, const char *name) {
+        return QDir(folder).filePath(QLatin1String(name));
+    };
+    // The lock of a program that has ended: no process has that number.
+    const QByteArray ended("2147483646\nbrackenfeld\n\n");
+
+    const QString kept = unsaved.path();
+    const KeptUpload held = UnsavedUploads(kept).keep("held");
+    const QStringList heldNames = entriesOf(kept);
+
+    // Uploads that runs which ended kept: their locks name the ended program, nothing at all, or
+    // something that is no program; one was put there by hand, with neither date nor lock.
+    const QList<std::pair<const char *, QByteArray>> uploads = {
+        {"20261207-140322-123-1.xls", ended},
+        {"20261207-140322-123-2.xls", ""},
+        {"20261207-140322-123-3.xls", "no program\n"}};
+    for (const auto &[name, lock] : uploads) {
+        QVERIFY(writeFile(in(kept, name), "1\t2\r\n\r\n"));
+        QVERIFY(writeFile(in(kept, name) + QStringLiteral(".lock"), lock));
+    }
+    QVERIFY(writeFile(in(kept, "notes.xls"), "a\r\nb\r\n\r\n"));
+    const QDateTime written(QDate(2026, 11, 2), QTime(9, 15));
+    {
+        QFile notes(in(kept, "notes.xls"));
+        QVERIFY(notes.open(QIODevice::ReadWrite));
+        QVERIFY(notes.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    // What such runs left on the way: a lock without its upload, a temporary file with its lock
+    // beside the uploads and beside the settings, and a workbook being made, with its lock or from
+    // before there were any.
+    QVERIFY(writeFile(in(kept, "20261207-140322-123-4.xls.lock"), ended));
+    QVERIFY(writeFile(in(kept, "20261207-140322-123-5.xls.AbCd3f"), "1\t"));
+    QVERIFY(writeFile(in(kept, "20261207-140322-123-5.xls.lock"), ended));
+    QVERIFY(writeFile(tool.configPath() + QStringLiteral(".Xy12Zw"), " 3 \r"));
+    QVERIFY(writeFile(tool.configPath() + QStringLiteral(".lock"), ended));
+    QVERIFY(writeFile(in(temporary.path(), "brackenfeld-abc123.xlsx"), "PK"));
+    QVERIFY(writeFile(in(temporary.path(), "brackenfeld-abc123.xlsx.lock"), ended));
+    QVERIFY(writeFile(in(temporary.path(), "brackenfeld-def456.xlsx"), "PK"));
+
+    // Named pipes where an upload and a lock would be, which reading would wait on for ever: the
+    // first stays, the second is no program's lock.
+    QStringList strange;
+    qsizetype dated = uploads.size();
+#ifdef Q_OS_UNIX
+    strange << QStringLiteral("20261207-140322-123-7.xls");
+    QCOMPARE(::mkfifo(QFile::encodeName(in(kept, "20261207-140322-123-7.xls")).constData(), 0600),
+             0);
+    QVERIFY(writeFile(in(kept, "20261207-140322-123-8.xls"), "1\r\n\r\n"));
+    QCOMPARE(
+        ::mkfifo(QFile::encodeName(in(kept, "20261207-140322-123-8.xls.lock")).constData(), 0600),
+        0);
+    ++dated;
+#endif
+
+    // A copy that still runs: its kept upload, the temporary file of its next one, its workbook.
+    QLockFile next(in(kept, "20261207-140322-123-6.xls.lock"));
+    QVERIFY(next.tryLock(0));
+    QVERIFY(writeFile(in(kept, "20261207-140322-123-6.xls.QwErTy"), "1\t"));
+    const TemporaryFile workbook(temporary.path(), QStringLiteral(".xlsx"));
+    const QStringList temporaryNames{QFileInfo(workbook.fileName()).fileName(),
+                                     QFileInfo(workbook.fileName()).fileName() + ".lock"};
+    // All of them are discarded.
+    QList<int> all;
+    for (int row = 0; row <= dated; ++row)
+        all << row;
+    tool.window.requests = {{Request::Discard, all, {}, {}}};
+    tool.window.answers = {Answer::Yes};
+    tool.main.Form_Load();
+
+    // Each upload is listed, as received when its name says, or when it was written, oldest
+    // first.
+    QStringList rows;
+    for (const WindowOperations::KeptUploadRow &row : tool.window.recoveryRows)
+        rows << row.received.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+                    QString::number(row.lines);
+    const QString named = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 22), QTimeZone::utc())
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "));
+    QStringList expected{QStringLiteral("2026-11-02 09:15:00 2")};
+    expected << QStringList(dated, named + u'1');
+    QCOMPARE(rows, expected);
+    QCOMPARE(tool.window.dealtWith, QList<QList<int>>{all});
+    // Only the running copy's files are left.
+    QStringList left = heldNames;
+    left << QStringLiteral("20261207-140322-123-6.xls.QwErTy")
+         << QStringLiteral("20261207-140322-123-6.xls.lock") << strange;
+    left.sort(Qt::CaseInsensitive);
+    QCOMPARE(entriesOf(kept), left);
+    QCOMPARE(entriesOf(tool.folder.path()),
+             (QStringList{QStringLiteral("unsaved"), QStringLiteral("uploader.cfg")}));
+    QCOMPARE(entriesOf(temporary.path()), temporaryNames);
 }
 
 QTEST_APPLESS_MAIN(TestStartup)

@@ -14,9 +14,9 @@ const QString kPreviousUnsaved =
     QStringLiteral("The previous upload has not been saved. Do you want to save it now?");
 const QString kClearUnsaved =
     QStringLiteral("The upload has not been saved. Do you want to save it before clearing?");
-const QString kNotKeptSafe = QStringLiteral(
-    "Uploads cannot be kept safe on this computer until you save them: %1 cannot be written "
-    "(%2). A crash or a power cut before Save would lose them.");
+const QString kNotKeptSafe =
+    QStringLiteral("Uploads cannot be kept safe on this computer until you save them, and a crash "
+                   "or a power cut before Save would lose them. %1 cannot be written:\n%2");
 
 // Characters that trickle in, as at the instrument's line rate of about 1,920 a second, are left
 // to gather for a moment before the next poll, which then takes a batch rather than one or two:

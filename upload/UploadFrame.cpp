@@ -2,6 +2,7 @@
 
 #include "upload/LenientNumber.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -11,6 +12,14 @@ namespace {
 constexpr char kCarriageReturn = '\r';
 constexpr char kComma = ',';
 constexpr char kTab = '\t';
+
+// Each byte as the decoded text has it: a comma becomes a tab, any other byte stays.
+constexpr std::array<char, 256> kDecodedByte = [] {
+    std::array<char, 256> decoded{};
+    for (int code = 0; code < 256; ++code)
+        decoded[code] = code == static_cast<unsigned char>(kComma) ? kTab : static_cast<char>(code);
+    return decoded;
+}();
 
 } // namespace
 
@@ -40,12 +49,20 @@ void PayloadDecoder::decode(QByteArrayView piece)
     const qsizetype decoded = m_text.size();
     m_text.resize(decoded + 2 * piece.size());
     char *out = m_text.data() + decoded;
+    // The sum is kept in a local: written through `out`, a char may alias the member, which the
+    // compiler would then add to in memory, byte by byte, each add waiting for the one before.
+    // What wraps past 16 bits goes only at the end, which leaves the same 16 bits.
+    unsigned sum = m_sum;
     for (const char byte : piece) {
-        m_sum += static_cast<unsigned char>(byte);
-        *out++ = byte == kComma ? kTab : byte;
-        if (byte == kCarriageReturn)
+        const auto code = static_cast<unsigned char>(byte);
+        sum += code;
+        // Looked up rather than compared: commas come every few bytes, in no order that a branch
+        // could be predicted by.
+        *out++ = kDecodedByte[code];
+        if (code == static_cast<unsigned char>(kCarriageReturn))
             *out++ = '\n';
     }
+    m_sum = static_cast<quint16>(sum);
     m_text.resize(out - m_text.constData());
 }
 

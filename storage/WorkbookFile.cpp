@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <xlsxwriter.h>
@@ -20,9 +21,26 @@ namespace {
 // What a cell of a spreadsheet holds at most; libxlsxwriter refuses a longer text.
 constexpr int kCellCharacters = 32767;
 
+// A workbook given up before it is closed, as when an upload does not fit a sheet, still holds the
+// temporary file of each sheet open: the library closes it only when it writes the sheet. Closed
+// here, it goes at once, where it would stay in the temporary folder until the program ends
+// (Windows removes such a file when it is closed, and cannot while it is open).
 struct WorkbookFree
 {
-    void operator()(lxw_workbook *workbook) const { lxw_workbook_free(workbook); }
+    void operator()(lxw_workbook *workbook) const
+    {
+        lxw_sheet *sheet = nullptr;
+        STAILQ_FOREACH(sheet, workbook->sheets, list_pointers)
+        {
+            lxw_worksheet *const worksheet = sheet->is_chartsheet ? nullptr : sheet->u.worksheet;
+            if (worksheet && worksheet->optimize_tmpfile) {
+                std::fclose(worksheet->optimize_tmpfile);
+                worksheet->optimize_tmpfile = nullptr;
+                worksheet->file = nullptr;
+            }
+        }
+        lxw_workbook_free(workbook);
+    }
 };
 using Workbook = std::unique_ptr<lxw_workbook, WorkbookFree>;
 

@@ -507,8 +507,12 @@ void TestReceiveLoop::uploadsReceivedWhereNoneCanBeKeptAreToldOfOnce_data()
     QTest::addColumn<QString>("reason");
 
     // A regular file where the folder would be: not even root can make it.
-    QTest::newRow("a file in the folder's place")
-        << Refusal::FileInItsPlace << kAbc << QStringLiteral("Not a directory");
+#ifdef Q_OS_WIN
+    const QString notAFolder = qt_error_string(267); // ERROR_DIRECTORY
+#else
+    const QString notAFolder = QStringLiteral("Not a directory");
+#endif
+    QTest::newRow("a file in the folder's place") << Refusal::FileInItsPlace << kAbc << notAFolder;
 #ifdef Q_OS_UNIX
     QTest::newRow("no room") << Refusal::NoRoom << kAbc << QStringLiteral("File too large");
     QTest::newRow("room for the lock, not the upload")

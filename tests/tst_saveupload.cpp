@@ -15,7 +15,6 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -612,9 +611,7 @@ void TestSaveUpload::failedSaveIsReportedAndKeepsTheEarlierFile()
     // A temporary folder of the row's own, where the workbook is made first.
     QTemporaryDir temporary;
     QVERIFY(temporary.isValid());
-    const QByteArray temporaryBefore = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
-    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", temporaryBefore); });
+    const TemporaryFolderAt temporaryFolder(temporary.path());
     reason.replace(QStringLiteral("<temporary>"), QDir::toNativeSeparators(temporary.path()));
     {
 #ifdef Q_OS_LINUX

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
-#include <QScopeGuard>
 #include <QTest>
 #include <QTimeZone>
 
@@ -405,9 +404,7 @@ void TestStartup::whatRunsThatEndedLeftGoesAtTheNextStart()
     FakeTool tool(FakeTool::Unstarted);
     QTemporaryDir temporary;
     QVERIFY(temporary.isValid());
-    const QByteArray temporaryBefore = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
-    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", temporaryBefore); });
+    const TemporaryFolderAt temporaryFolder(temporary.path());
     const QDir unsaved(tool.unsavedFolder());
     QVERIFY(unsaved.mkpath(QStringLiteral(".")));
     const auto in = [](const QString &folder, const char *name) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // A file's bytes, or "(missing)" where there is no file to read, so that a comparison shows which.
 inline QByteArray readFile(const QString &path)
 {
@@ -47,4 +49,38 @@ public:
 
 private:
     QByteArray m_before;
+};
+
+// Points the system's temporary folder at `path` while it lives: TMPDIR on Unix, TMP and TEMP on
+// Windows.
+class TemporaryFolderAt
+{
+public:
+    explicit TemporaryFolderAt(const QString &path)
+    {
+        for (const char *name : kVariables) {
+            m_before << (qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
+                                                         : std::nullopt);
+            qputenv(name, QFile::encodeName(path));
+        }
+    }
+    ~TemporaryFolderAt()
+    {
+        for (qsizetype i = 0; i < m_before.size(); ++i) {
+            if (m_before[i])
+                qputenv(kVariables[i], *m_before[i]);
+            else
+                qunsetenv(kVariables[i]);
+        }
+    }
+    TemporaryFolderAt(const TemporaryFolderAt &) = delete;
+    TemporaryFolderAt &operator=(const TemporaryFolderAt &) = delete;
+
+private:
+#ifdef Q_OS_WIN
+    static constexpr const char *kVariables[] = {"TMP", "TEMP"};
+#else
+    static constexpr const char *kVariables[] = {"TMPDIR"};
+#endif
+    QList<std::optional<QByteArray>> m_before;
 };

@@ -45,6 +45,15 @@ void addQtOption(QCommandLineParser &parser, const char *name, const QString &va
     std::exit(2);
 }
 
+// The answer to --help or --version, on standard output, and the end. Qt's own answers show a
+// message box instead in a program with a window on Windows, which a script would wait on.
+[[noreturn]] void answer(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    std::exit(0);
+}
+
 void addCaptureOptions(QCommandLineParser &parser)
 {
     parser.addOption(QCommandLineOption(
@@ -135,9 +144,10 @@ CommandLine readCommandLine(int argc, char *argv[])
     if (!parser.parse(QCoreApplication::arguments()))
         refuse(parser.errorText());
     if (parser.isSet(help))
-        parser.showHelp();
+        answer(parser.helpText());
     if (parser.isSet(version))
-        parser.showVersion();
+        answer(QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() +
+               u'\n');
     if (!parser.positionalArguments().isEmpty())
         refuse(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));

@@ -83,6 +83,7 @@ private slots:
     void cleanup();
 
     void installsSilentlyAsAProgramWithAWindow();
+    void answersTheCommandLineOnItsOutput();
     void savesAnUploadAndKeepsTheSettingsInTheUsersFolder_data();
     void savesAnUploadAndKeepsTheSettingsInTheUsersFolder();
     void pulledCableIsToldOnceAndThePortPickedUpAgain();
@@ -275,6 +276,21 @@ void TestInstalled::installsSilentlyAsAProgramWithAWindow()
     QVERIFY2(std::any_of(shortcuts.begin(), shortcuts.end(),
                          [](const QString &path) { return path.contains(u"Start Menu"); }),
              qPrintable(shortcuts.join(u' ')));
+}
+
+void TestInstalled::answersTheCommandLineOnItsOutput()
+{
+    // A program with a window has no console; a script reads its answer all the same, and no
+    // box waits for a click.
+    QProcess version;
+    version.setProcessEnvironment(m_environment);
+    version.start(QStringLiteral("wine"),
+                  {QStringLiteral("C:\\Program Files\\Brackenfeld\\brackenfeld.exe"),
+                   QStringLiteral("--version")});
+    QVERIFY(version.waitForFinished(kWineMs));
+    QCOMPARE(version.exitCode(), 0);
+    QCOMPARE(version.readAllStandardOutput().trimmed(),
+             QByteArray("Brackenfeld " BRACKENFELD_VERSION));
 }
 
 void TestInstalled::savesAnUploadAndKeepsTheSettingsInTheUsersFolder_data()

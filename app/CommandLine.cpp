@@ -63,8 +63,10 @@ void addCaptureOptions(QCommandLineParser &parser)
         QStringLiteral("folder")));
     parser.addOption(QCommandLineOption(
         kPort,
-        QStringLiteral("With --capture: the port COM <n>, 1 to 16. By default the "
-                       "port the window last used, or else the first that opens."),
+        QStringLiteral("With --capture: the port COM <n>, %1 to %2. By default the "
+                       "port the window last used, or else the first that opens.")
+            .arg(kFirstPort)
+            .arg(highestPortNumber()),
         QStringLiteral("n")));
     parser.addOption(QCommandLineOption(
         kType,
@@ -91,11 +93,11 @@ std::optional<CaptureOptions> readCaptureOptions(const QCommandLineParser &parse
     if (parser.isSet(kPort)) {
         bool number = false;
         const int port = parser.value(kPort).toInt(&number);
-        if (!number || port < kFirstPort || port > kLastPort)
+        if (!number || port < kFirstPort || port > highestPortNumber())
             refuse(QStringLiteral("no port '%1': --port takes a number from %2 to %3")
                        .arg(parser.value(kPort))
                        .arg(kFirstPort)
-                       .arg(kLastPort));
+                       .arg(highestPortNumber()));
         options.port = qint16(port);
     }
     if (parser.isSet(kType)) {

@@ -1,3 +1,4 @@
+#include "serial/PortTable.h"
 #include "support/Files.h"
 #include "support/Instrument.h"
 #include "support/Uploads.h"
@@ -499,9 +500,13 @@ void TestExecutable::answersTheCommandLineWithoutADisplay_data()
     QTest::newRow("--capture, unknown type")
         << QStringList{"--capture", "runs", "--type", "ods"} << "" << 2 << ""
         << "brackenfeld: unknown type 'ods': --type takes xls, xlsx or csv; see brackenfeld --help";
+    const QString pastTheLastPort = QString::number(highestPortNumber() + 1);
     QTest::newRow("--capture, no such port")
-        << QStringList{"--capture", "runs", "--port", "17"} << "" << 2 << ""
-        << "brackenfeld: no port '17': --port takes a number from 1 to 16; see brackenfeld --help";
+        << QStringList{"--capture", "runs", "--port", pastTheLastPort} << "" << 2 << ""
+        << QStringLiteral("brackenfeld: no port '%1': --port takes a number from 1 to %2; see "
+                          "brackenfeld --help")
+               .arg(pastTheLastPort)
+               .arg(highestPortNumber());
     QTest::newRow("--once without --capture")
         << QStringList{"--once"} << "xcb" << 2 << ""
         << "brackenfeld: --once goes with --capture; see brackenfeld --help";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <stdexcept>
 
@@ -12,4 +13,7 @@ public:
     explicit PlatformError(const QString &what) : std::runtime_error(what.toStdString()) {}
 
     QString message() const { return QString::fromStdString(what()); }
+
+    // The system's reason for a failed call: errno's on Unix, GetLastError()'s on Windows.
+    static PlatformError ofSystemError(int code) { return PlatformError(qt_error_string(code)); }
 };

@@ -5,19 +5,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-[[noreturn]] void failWith(int error)
-{
-    throw PlatformError(QString::fromLocal8Bit(std::strerror(error)));
-}
-
-} // namespace
 
 void makeOneFolder(const QString &path)
 {
@@ -27,7 +17,7 @@ void makeOneFolder(const QString &path)
     // Another program may have made it a moment ago; a file of that name is no folder.
     if (error == EEXIST && QFileInfo(path).isDir())
         return;
-    failWith(error == EEXIST ? ENOTDIR : error);
+    throw PlatformError::ofSystemError(error == EEXIST ? ENOTDIR : error);
 }
 
 void syncName(const QString &path)
@@ -37,11 +27,11 @@ void syncName(const QString &path)
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
-        failWith(errno);
+        throw PlatformError::ofSystemError(errno);
     const int synced = ::fsync(descriptor);
     const int error = errno;
     ::close(descriptor);
     // Some file systems keep no folder on a disk of their own and refuse the sync: nothing to do.
     if (synced != 0 && error != EINVAL && error != EROFS)
-        failWith(error);
+        throw PlatformError::ofSystemError(error);
 }

@@ -8,11 +8,6 @@
 
 namespace {
 
-[[noreturn]] void failWith(DWORD error)
-{
-    throw PlatformError(qt_error_string(int(error)));
-}
-
 LPCWSTR nativePath(const QString &path)
 {
     return reinterpret_cast<LPCWSTR>(path.utf16());
@@ -26,7 +21,8 @@ void makeOneFolder(const QString &path)
         const DWORD error = GetLastError();
         // Another program may have made it a moment ago; a file of that name is no folder.
         if (error != ERROR_ALREADY_EXISTS || !QFileInfo(path).isDir())
-            failWith(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
+            throw PlatformError::ofSystemError(
+                int(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error));
     }
 }
 
@@ -41,10 +37,10 @@ void syncName(const QString &path)
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        failWith(GetLastError());
+        throw PlatformError::ofSystemError(int(GetLastError()));
     const BOOL flushed = FlushFileBuffers(file);
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (!flushed)
-        failWith(error);
+        throw PlatformError::ofSystemError(int(error));
 }

@@ -5,18 +5,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-
-[[noreturn]] void failWith(int error)
-{
-    throw PlatformError(QString::fromLocal8Bit(std::strerror(error)));
-}
-
-} // namespace
 
 bool takeFreeName(const QString &from, const QString &to)
 {
@@ -30,11 +20,11 @@ bool takeFreeName(const QString &from, const QString &to)
     // A file system that cannot rename without replacing can still make a second name, which
     // refuses a name that is taken just the same.
     if (errno != EINVAL && errno != ENOSYS)
-        failWith(errno);
+        throw PlatformError::ofSystemError(errno);
     if (::link(source.constData(), target.constData()) != 0) {
         if (errno == EEXIST)
             return false;
-        failWith(errno);
+        throw PlatformError::ofSystemError(errno);
     }
     ::unlink(source.constData());
     return true;

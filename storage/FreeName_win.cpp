@@ -16,5 +16,5 @@ bool takeFreeName(const QString &from, const QString &to)
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
         return false;
-    throw PlatformError(qt_error_string(int(error)));
+    throw PlatformError::ofSystemError(int(error));
 }

@@ -2,7 +2,6 @@
 #include "storage/RegularFile.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,7 +38,7 @@ void openRegularFile(QFile &file)
     const int descriptor = ::open(QFile::encodeName(file.fileName()).constData(),
                                   O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0)
-        throw PlatformError(QString::fromLocal8Bit(std::strerror(errno)));
+        throw PlatformError::ofSystemError(errno);
     struct stat status = {};
     const bool known = ::fstat(descriptor, &status) == 0;
     const int flags = ::fcntl(descriptor, F_GETFL);
@@ -50,6 +49,6 @@ void openRegularFile(QFile &file)
         ::close(descriptor);
         if (known)
             refuseIfNotRegular(file.fileName(), kindOf(status.st_mode));
-        throw PlatformError(QString::fromLocal8Bit(std::strerror(error)));
+        throw PlatformError::ofSystemError(error);
     }
 }

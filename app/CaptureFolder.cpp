@@ -1,20 +1,14 @@
 #include "app/CaptureFolder.h"
 
 #include "common/PlatformError.h"
+#include "storage/Folder.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryFile>
-
-#include <filesystem>
-#include <system_error>
 
 void prepareCaptureFolder(const QString &folder)
 {
-    std::error_code error;
-    std::filesystem::create_directories(QFileInfo(folder).filesystemAbsoluteFilePath(), error);
-    if (error)
-        throw PlatformError(QString::fromLocal8Bit(error.message()));
+    makeFolder(folder);
     // A file made and removed at once: a folder that refuses it now would refuse every upload.
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".brackenfeld-XXXXXX")));
     if (!probe.open())

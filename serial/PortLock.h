@@ -7,12 +7,6 @@
 // write. Empty where no folder serves, or where the system keeps no lock files (Windows).
 QString portLockFile(const QString &devicePath);
 
-// The lock file that keeps every program from the device although the program that made it has
-// ended: one that the user may not remove, such as a run as root left behind. Qt's serial port
-// takes such a file as the port being held. Empty when there is none, or where the system keeps
-// no lock files (Windows).
-QString abandonedLockFile(const QString &devicePath);
-
 // Why a device that is there refused to open with a permission error, when it is not simply held
 // by another program: where the user may not open the device, that and the advice that lets them;
 // where a lock file that a program which has ended left blocks it, that file. It is the rest of a

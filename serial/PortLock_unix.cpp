@@ -44,6 +44,11 @@ QString portLockFile(const QString &devicePath)
     return {};
 }
 
+namespace {
+
+// The lock file that keeps every program from the device although the program that made it has
+// ended: one that the user may not remove, such as a run as root left behind. Qt's serial port
+// takes such a file as the port being held. Empty when there is none.
 QString abandonedLockFile(const QString &devicePath)
 {
     const QString path = portLockFile(devicePath);
@@ -55,6 +60,8 @@ QString abandonedLockFile(const QString &devicePath)
     const bool read = QLockFile(path).getLockInfo(&pid, &host, &application);
     return read && isRunning(pid) ? QString() : path;
 }
+
+} // namespace
 
 // QSerialPort reports a port that another program holds (its lock file, or the device's exclusive
 // mode) as a permission error too, so the device's own permissions tell the two apart, and a lock

@@ -5,11 +5,6 @@ QString portLockFile(const QString &)
     return {};
 }
 
-QString abandonedLockFile(const QString &)
-{
-    return {};
-}
-
 QString permissionRefusal(const QString &)
 {
     return {};

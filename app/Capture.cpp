@@ -8,6 +8,7 @@
 #include "storage/ConfigLocation.h"
 #include "storage/NewUploadFile.h"
 #include "storage/UnsavedUploads.h"
+#include "upload/UploadFrame.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,10 +19,6 @@
 #include <utility>
 
 namespace {
-
-// The instrument's frame marks: STX before the payload, EOT after the checksum field.
-const QByteArray kFrameStart(1, '\x02');
-const QByteArray kFrameEnd(1, '\x04');
 
 // "2026-12-09_143501": sorts as the uploads came, and holds no character that a file system of
 // any platform refuses.
@@ -154,9 +151,9 @@ void Capture::poll()
 void Capture::receive(const QByteArray &characters)
 {
     m_received.append(characters);
-    for (DecodedFrame frame = m_received.takeFrame(kFrameStart, kFrameEnd);
+    for (DecodedFrame frame = m_received.takeFrame(kFrameStartMark, kFrameEndMark);
          frame.outcome != FrameOutcome::Incomplete && !failed();
-         frame = m_received.takeFrame(kFrameStart, kFrameEnd)) {
+         frame = m_received.takeFrame(kFrameStartMark, kFrameEndMark)) {
         m_uploadBegan = QDateTime();
         if (frame.outcome == FrameOutcome::Decoded)
             save(frame.text);

@@ -4,6 +4,7 @@
 #include "storage/LeftBehind.h"
 #include "storage/UploadFile.h"
 #include "storage/UploadTable.h"
+#include "upload/UploadFrame.h"
 
 #include <QFileInfo>
 
@@ -42,8 +43,8 @@ void Main::Form_Load()
     ConfigPath = locations.configPath;
     CommonDialog1.setInitDir(locations.dialogFolder);
     removeLeftBehind(ConfigPath);
-    FrameStart = QByteArray(1, '\x02');
-    FrameEnd = QByteArray(1, '\x04');
+    FrameStart = kFrameStartMark.toByteArray();
+    FrameEnd = kFrameEndMark.toByteArray();
 
     bool firstPass = true;
     do {

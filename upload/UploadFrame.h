@@ -24,6 +24,10 @@ struct DecodedFrame
     qsizetype frameEnd = 0;
 };
 
+// The frame's marks.
+inline constexpr QByteArrayView kFrameStartMark("\x02", 1);
+inline constexpr QByteArrayView kFrameEndMark("\x04", 1);
+
 // The checksum field's width: it sits just before the end mark.
 inline constexpr qsizetype kChecksumWidth = 5;
 

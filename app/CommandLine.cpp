@@ -1,11 +1,12 @@
 #include "app/CommandLine.h"
 
 #include "serial/PortTable.h"
+#include "storage/UploadFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -25,7 +26,6 @@ const QString kCapture = QStringLiteral("capture");
 const QString kPort = QStringLiteral("port");
 const QString kType = QStringLiteral("type");
 const QString kOnce = QStringLiteral("once");
-const QStringList kTypes = {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")};
 
 void addQtOption(QCommandLineParser &parser, const char *name, const QString &valueName)
 {
@@ -101,10 +101,12 @@ std::optional<CaptureOptions> readCaptureOptions(const QCommandLineParser &parse
         options.port = qint16(port);
     }
     if (parser.isSet(kType)) {
-        const QString type = parser.value(kType);
-        if (!kTypes.contains(type, Qt::CaseInsensitive))
-            refuse(QStringLiteral("unknown type '%1': --type takes xls, xlsx or csv").arg(type));
-        options.suffix = QLatin1Char('.') + type.toLower();
+        const QString suffix = QLatin1Char('.') + parser.value(kType).toLower();
+        if (std::none_of(kUploadFileTypes.begin(), kUploadFileTypes.end(),
+                         [&](const UploadFileType &type) { return type.suffix == suffix; }))
+            refuse(QStringLiteral("unknown type '%1': --type takes xls, xlsx or csv")
+                       .arg(parser.value(kType)));
+        options.suffix = suffix;
     }
     options.once = parser.isSet(kOnce);
     return options;

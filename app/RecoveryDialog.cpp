@@ -1,5 +1,7 @@
 #include "app/RecoveryDialog.h"
 
+#include "storage/UploadFile.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -24,13 +26,6 @@ enum Column
 
 // The number of the row as the handler knows it.
 constexpr int kRowRole = Qt::UserRole;
-
-// The file types that Save All writes, the first selected: as the file dialog offers them.
-const QList<std::pair<QString, QString>> kTypes = {
-    {QStringLiteral("XLS Files (*.xls)"), QStringLiteral(".xls")},
-    {QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral(".xlsx")},
-    {QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv")},
-};
 
 } // namespace
 
@@ -58,8 +53,8 @@ RecoveryDialog::RecoveryDialog(const QList<WindowOperations::KeptUploadRow> &row
 
     m_type = new QComboBox(this);
     m_type->setObjectName(QStringLiteral("FileType"));
-    for (const auto &[description, suffix] : kTypes)
-        m_type->addItem(description, suffix);
+    for (const UploadFileType &type : kUploadFileTypes)
+        m_type->addItem(type.description, type.suffix);
     auto *typeLabel = new QLabel(QStringLiteral("File &type for Save All:"), this);
     typeLabel->setBuddy(m_type);
 

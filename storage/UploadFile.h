@@ -2,9 +2,22 @@
 
 #include <QByteArray>
 #include <QChar>
+#include <QList>
 #include <QString>
 
 #include <optional>
+
+// The types that a whole upload is written in, as the file dialog names them, .xls first.
+struct UploadFileType
+{
+    QString description; // "XLS Files (*.xls)"
+    QString suffix;      // ".xls"
+};
+inline const QList<UploadFileType> kUploadFileTypes = {
+    {QStringLiteral("XLS Files (*.xls)"), QStringLiteral(".xls")},
+    {QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral(".xlsx")},
+    {QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv")},
+};
 
 // Writes the decoded upload to the file in the format its name asks for, in any case: .xlsx an
 // Excel workbook, .csv comma-separated values, any other name the upload as it stands with one

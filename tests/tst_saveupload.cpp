@@ -88,6 +88,7 @@ enum class Obstacle
     FullTemporaryFolder
 };
 
+#ifdef Q_OS_LINUX
 // What strace saw of the files, in order: "name PATH" for each file given a name, "away PATH"
 // for each name moved to another, "sync FOLDER" for each folder synced, "remove PATH" for each file
 // removed.
@@ -145,6 +146,7 @@ QStringList keptNamesOf(const QStringList &events, const QString &root)
     }
     return names;
 }
+#endif
 
 // A save that went through: no message, and the upload counts as saved.
 bool savesQuietly(FakeTool &tool, const QString &name)

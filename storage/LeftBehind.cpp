@@ -3,6 +3,7 @@
 #include "common/PlatformError.h"
 #include "storage/RegularFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -91,9 +92,11 @@ void takeLeftBehind(
             files[name.chopped(kSaveFileSuffix)] << name;
     }
     for (const auto &[name, beside] : files) {
-        if (beside.isEmpty() && alone == AloneFile::InUse)
-            continue;
         const QString path = dir.filePath(name);
+        // Read before the lock is taken over, which makes it anew.
+        const QDateTime lockedAt = QFileInfo(path + kLockSuffix).lastModified();
+        if (alone == AloneFile::InUse && !lockedAt.isValid())
+            continue;
         std::unique_ptr<QLockFile> lock;
         try {
             lock = lockUnlessHeld(path);
@@ -104,8 +107,11 @@ void takeLeftBehind(
         if (!lock)
             continue;
         for (const QString &temporary : beside) {
-            if (!temporary.endsWith(kLockSuffix))
-                QFile::remove(dir.filePath(temporary));
+            const QString temporaryPath = dir.filePath(temporary);
+            if (temporary.endsWith(kLockSuffix) ||
+                (alone == AloneFile::InUse && QFileInfo(temporaryPath).lastModified() < lockedAt))
+                continue;
+            QFile::remove(temporaryPath);
         }
         ended(path, std::move(lock));
     }

@@ -23,7 +23,9 @@ enum class AloneFile
 {
     // It was left behind as well: an upload kept until saved, a temporary file.
     LeftBehind,
-    // It is in use: the settings file, which every run writes.
+    // It is in use: the settings file, which every run writes under its lock. Names beside it go
+    // only when a write of it was cut off, leaving its lock, and only those no older than that
+    // lock: a user's own copy, "uploader.cfg.backup", has such a name too.
     InUse
 };
 

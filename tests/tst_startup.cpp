@@ -77,6 +77,9 @@ void TestStartup::rememberedPortIsOpenedAfterTheFirstEntry()
     FakeTool tool(FakeTool::Unstarted, {3, 5});
     const QByteArray settings = " 5 \r\n\"/data/runs\"\r\n";
     QVERIFY(writeFile(tool.configPath(), settings));
+    // The user's own copy, named as a temporary file of the settings might be.
+    const QString copy = tool.configPath() + QStringLiteral(".backup");
+    QVERIFY(writeFile(copy, settings));
     tool.main.Form_Load();
 
     // Discovery probes every port, the first entry's selection opens COM 3, and the remembered
@@ -88,6 +91,7 @@ void TestStartup::rememberedPortIsOpenedAfterTheFirstEntry()
     QCOMPARE(tool.window.comboText, QStringLiteral("COM 5"));
     QCOMPARE(tool.dialog.initDir, QStringLiteral("/data/runs"));
     QCOMPARE(tool.config(), settings);
+    QVERIFY(QFileInfo::exists(copy));
 }
 
 void TestStartup::portsPastSixteenFollowTheProbedOnes()
@@ -440,8 +444,15 @@ void TestStartup::whatRunsThatEndedLeftGoesAtTheNextStart()
     QVERIFY(writeFile(in(kept, "20261207-140322-123-4.xls.lock"), ended));
     QVERIFY(writeFile(in(kept, "20261207-140322-123-5.xls.AbCd3f"), "1\t"));
     QVERIFY(writeFile(in(kept, "20261207-140322-123-5.xls.lock"), ended));
-    QVERIFY(writeFile(tool.configPath() + QStringLiteral(".Xy12Zw"), " 3 \r"));
+    QVERIFY(writeFile(tool.configPath() + QStringLiteral(".backup"), " 3 \r\n"));
+    {
+        // The user's own copy, from before that run.
+        QFile copy(tool.configPath() + QStringLiteral(".backup"));
+        QVERIFY(copy.open(QIODevice::ReadWrite));
+        QVERIFY(copy.setFileTime(written, QFileDevice::FileModificationTime));
+    }
     QVERIFY(writeFile(tool.configPath() + QStringLiteral(".lock"), ended));
+    QVERIFY(writeFile(tool.configPath() + QStringLiteral(".Xy12Zw"), " 3 \r"));
     QVERIFY(writeFile(in(temporary.path(), "brackenfeld-abc123.xlsx"), "PK"));
     QVERIFY(writeFile(in(temporary.path(), "brackenfeld-abc123.xlsx.lock"), ended));
     QVERIFY(writeFile(in(temporary.path(), "brackenfeld-def456.xlsx"), "PK"));
@@ -496,7 +507,8 @@ void TestStartup::whatRunsThatEndedLeftGoesAtTheNextStart()
     left.sort(Qt::CaseInsensitive);
     QCOMPARE(entriesOf(kept), left);
     QCOMPARE(entriesOf(tool.folder.path()),
-             (QStringList{QStringLiteral("unsaved"), QStringLiteral("uploader.cfg")}));
+             (QStringList{QStringLiteral("unsaved"), QStringLiteral("uploader.cfg"),
+                          QStringLiteral("uploader.cfg.backup")}));
     QCOMPARE(entriesOf(temporary.path()), temporaryNames);
 }
 

@@ -93,10 +93,13 @@ void takeLeftBehind(
     }
     for (const auto &[name, beside] : files) {
         const QString path = dir.filePath(name);
-        // Read before the lock is taken over, which makes it anew.
-        const QDateTime lockedAt = QFileInfo(path + kLockSuffix).lastModified();
-        if (alone == AloneFile::InUse && !lockedAt.isValid())
-            continue;
+        QDateTime lockedAt;
+        if (alone == AloneFile::InUse) {
+            if (!beside.contains(name + kLockSuffix))
+                continue;
+            // Read before the lock is taken over, which makes it anew.
+            lockedAt = QFileInfo(path + kLockSuffix).lastModified();
+        }
         std::unique_ptr<QLockFile> lock;
         try {
             lock = lockUnlessHeld(path);

@@ -63,21 +63,16 @@ QString fileStemOf(const KeptUpload &kept)
 
 void Main::offerUnsavedUploads()
 {
-    std::vector<KeptUpload> left = m_unsaved.leftBehind();
-    // Oldest first: a name holds the moment of arrival, and a file named otherwise its own time.
-    std::stable_sort(left.begin(), left.end(), [](const KeptUpload &a, const KeptUpload &b) {
-        return a.received() < b.received();
-    });
     std::vector<KeptUpload> kept;
     QList<Row> rows;
-    for (KeptUpload &one : left) {
+    for (KeptUpload &left : m_unsaved.leftBehind()) {
         try {
-            rows << rowOf(one, one.upload());
+            rows << rowOf(left, left.upload());
         } catch (const PlatformError &) {
             // Unreadable now; it stays for a later start.
             continue;
         }
-        kept.push_back(std::move(one));
+        kept.push_back(std::move(left));
     }
     if (rows.isEmpty())
         return;

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -101,5 +102,9 @@ std::vector<KeptUpload> UnsavedUploads::leftBehind() const
                        if (QFileInfo(path).isFile())
                            left.emplace_back(path, std::move(lock));
                    });
+    // Oldest first: a name holds the moment of arrival, and a file named otherwise its own time.
+    std::stable_sort(left.begin(), left.end(), [](const KeptUpload &a, const KeptUpload &b) {
+        return a.received() < b.received();
+    });
     return left;
 }

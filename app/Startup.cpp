@@ -3,7 +3,6 @@
 #include "storage/ConfigLocation.h"
 #include "storage/LeftBehind.h"
 #include "storage/UploadFile.h"
-#include "storage/UploadTable.h"
 #include "upload/UploadFrame.h"
 
 #include <QFileInfo>
